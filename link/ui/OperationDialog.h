@@ -1,0 +1,94 @@
+#pragma once
+
+#include "link/feedback/Feedback.h"
+
+#include <QDialog>
+#include <QTextCharFormat>
+#include <QThread>
+
+#include <memory>
+
+class FeedbackProxy;
+class Operation;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+
+// Runs one operation on a worker thread behind a modal progress dialog.
+//
+// The dialog stays hidden for the first second, so quick work never flashes a window; it
+// appears then, or at once when the work fails. While the work runs the dialog cannot be
+// closed (Escape and the window's close button do nothing); Cancel asks the operation to
+// stop and the dialog closes when it has.
+//
+// GUI thread only. One Run per dialog.
+class OperationDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    class Thread;
+
+    explicit OperationDialog(QWidget* parent = nullptr);
+    ~OperationDialog() override;
+
+    // Runs `operation` and returns true when it succeeded (and, had the dialog stayed
+    // open, the user confirmed). The operation is moved to the worker thread for the run
+    // and moved back to the calling thread afterwards; the caller keeps ownership.
+    bool Run(Operation* operation);
+
+    // How long the dialog stays hidden while the work runs.
+    static constexpr int kShowDelayMs = 1000;
+
+public slots:
+    void addText(QString string, FeedbackStatus status);
+    void setProgressGoal(int total);
+    void setProgressCurrent(int current);
+    void toggleLog();
+    void operationFinished();
+    void cancel();
+    void ok();
+
+    void reject() override;
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool IsRunning() const;
+    void StopShowTimer();
+
+    QLabel* status_;
+    QPushButton* details_;
+    QTextEdit* log_;
+    QProgressBar* progress_;
+    QPushButton* cancel_;
+    QPushButton* ok_;
+    QTextCharFormat normalFormat_;
+    QTextCharFormat warningFormat_;
+    QTextCharFormat errorFormat_;
+    int showTimerId_ = -1;
+    std::unique_ptr<FeedbackProxy> proxy_;
+    Thread* thread_ = nullptr;
+};
+
+// The worker thread of one run.
+class OperationDialog::Thread : public QThread
+{
+    Q_OBJECT
+public:
+    Thread(Operation* operation, IFeedback* feedback, QThread* home, QObject* parent);
+
+    // The operation's step result; 1 (failure) until it has returned.
+    int Result() const { return result_.loadAcquire(); }
+
+protected:
+    void run() override;
+
+private:
+    Operation* operation_;
+    IFeedback* feedback_;
+    QThread* home_;
+    QAtomicInt result_{1};
+};

@@ -1,0 +1,32 @@
+#include "platform/system/Random.h"
+
+#include <QRandomGenerator>
+#include <cerrno>
+#include <sys/random.h>
+
+bool FillRandom(void* buffer, std::size_t size)
+{
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = getrandom(bytes + done, size - done, 0);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            // The kernel generator is unavailable: Qt's system generator reads the same
+            // entropy through another path, which is still far better than nothing.
+            for (std::size_t i = done; i < size; ++i)
+                bytes[i] = static_cast<unsigned char>(QRandomGenerator::system()->generate());
+            return false;
+        }
+        done += std::size_t(got);
+    }
+    return true;
+}
+
+quint32 GenerateRandom()
+{
+    quint32 value = 0;
+    FillRandom(&value, sizeof value);
+    return value;
+}
