@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+
+class Device;
+class IFeedback;
+
+// A way of finding the fixtures on the line. The discovery command runs every protocol
+// in turn on one shared list; each appends the devices it found (heap objects that the
+// list's owner takes over) and may merge with or replace what earlier protocols put
+// there. Runs on the command thread.
+class IDiscoveryProtocol
+{
+public:
+    virtual ~IDiscoveryProtocol() = default;
+    virtual void Discover(QList<Device*>* devices, IFeedback* feedback) = 0;
+};

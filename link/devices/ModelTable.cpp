@@ -1,0 +1,41 @@
+#include "link/devices/ModelTable.h"
+
+// Image sizes follow the controller boards: the small heads carry 128 KiB of program
+// flash (512 packets), the larger ones 256 KiB (1024) and the newest 512 KiB (2048).
+// The older boards' loaders cannot skip packets, so they are sent every packet.
+const std::array<ModelTableRow, kModelTableRows> kModelTable = {{
+    {"tvs150*.bin", "TS-150 Spot", 512, 0},
+    {"tvs250*.bin", "TS-250 Spot", 512, 0},
+    {"tvs575*.bin", "TS-575 Spot", 1024, 0},
+    {"tvs700*.bin", "TS-700 Spot", 1024, 1},
+    {"tvs1200*.bin", "TS-1200 Spot", 1024, 1},
+    {"tvw150*.bin", "TW-150 Wash", 512, 0},
+    {"tvw250*.bin", "TW-250 Wash", 512, 0},
+    {"tvw575*.bin", "TW-575 Wash", 1024, 0},
+    {"tvw700*.bin", "TW-700 Wash", 1024, 1},
+    {"tvw1200*.bin", "TW-1200 Wash", 1024, 1},
+    {"tvb300*.bin", "TB-300 Beam", 1024, 0},
+    {"tvb470*.bin", "TB-470 Beam", 1024, 1},
+    {"tvb700*.bin", "TB-700 Beam", 2048, 1},
+    {"tvp575*.bin", "TP-575 Profile", 1024, 1},
+    {"tvp1200*.bin", "TP-1200 Profile", 2048, 1},
+    {"tvp1500*.bin", "TP-1500 Profile", 2048, 1},
+    {"tvh250*.bin", "TH-250 Hybrid", 1024, 0},
+    {"tvh440*.bin", "TH-440 Hybrid", 2048, 1},
+    {"tvf150*.bin", "TF-150 Follow", 512, 0},
+    {"tvf575*.bin", "TF-575 Follow", 1024, 0},
+    {"tvf1200*.bin", "TF-1200 Follow", 1024, 1},
+    {"tvc250*.bin", "TC-250 Scanner", 512, 0},
+    {"tvc575*.bin", "TC-575 Scanner", 512, 0},
+    {"tvc1200*.bin", "TC-1200 Scanner", 1024, 0},
+    {"tvx300*.bin", "TX-300 Effect", 512, 0},
+    {"tvx575*.bin", "TX-575 Effect", 1024, 0},
+    {"tvl250*.bin", "TL-250 Strobe", 512, 0},
+    {"tvl1500*.bin", "TL-1500 Strobe", 512, 0},
+    {"tvm330*.bin", "TM-330 Mini Spot", 512, 1},
+    {"tvm380*.bin", "TM-380 Mini Wash", 512, 1},
+    {"tvo575*.bin", "TO-575 Outdoor Spot", 1024, 1},
+    {"tvo1200*.bin", "TO-1200 Outdoor Wash", 2048, 1},
+    {"tvs1700*.bin", "TS-1700 Spot", 2048, 1},
+    {"tvw1700*.bin", "TW-1700 Wash", 2048, 1},
+}};

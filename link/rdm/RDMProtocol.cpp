@@ -1,0 +1,345 @@
+#include "link/rdm/RDMProtocol.h"
+
+#include "link/feedback/Feedback.h"
+#include "link/rdm/DefaultRdmLink.h"
+#include "link/transport/IRdmLink.h"
+#include "platform/system/Clock.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace rdm;
+
+namespace {
+
+QString Hex(quint64 value)
+{
+    return QString::number(value, 16);
+}
+
+void Report(IFeedback* feedback, const QString& text, FeedbackStatus status)
+{
+    if (feedback)
+        feedback->AddString(text, status);
+}
+
+} // namespace
+
+// What one SendRequest call sent, for checking the reply against it.
+struct RDMProtocol::Exchange
+{
+    quint64 destination;
+    quint8 commandClass;
+    quint16 pid;
+    quint8 transaction;
+
+    // The tail every transaction message ends with.
+    QString Command() const
+    {
+        return QStringLiteral("COMMAND(0x%1) and PID(0x%2)").arg(Hex(commandClass), Hex(pid));
+    }
+};
+
+RDMProtocol::RDMProtocol(QObject* parent) : RDMProtocol(LinkProvider(&DefaultRdmLink), parent) {}
+
+RDMProtocol::RDMProtocol(LinkProvider provider, QObject* parent)
+    : QObject(parent), linkProvider_(std::move(provider))
+{
+}
+
+RDMProtocol::~RDMProtocol() = default;
+
+RDMProtocol* RDMProtocol::Instance()
+{
+    // Lives to the end of the process: the registry and queued commands hold it.
+    static RDMProtocol* instance = new RDMProtocol();
+    return instance;
+}
+
+void RDMProtocol::Discover(QList<Device*>*, IFeedback* feedback)
+{
+    Report(feedback, QStringLiteral("RDM Discovery: Starting.."), FeedbackNormal);
+    if (!linkProvider_ || !linkProvider_()) {
+        Report(feedback, QStringLiteral(" Error: No communication device detected"), FeedbackError);
+        return;
+    }
+    // The line search is not part of this build: say so rather than report an empty line.
+    Report(feedback, QStringLiteral(" Error: RDM discovery is not available in this build"), FeedbackError);
+}
+
+// ---- byte helpers ------------------------------------------------------------------
+
+int RDMProtocol::ComputeChecksum(quint8* packet, int length)
+{
+    if (!packet || length < 0)
+        return length;
+    quint16 sum = 0;
+    for (int i = 0; i < length; ++i)
+        sum = quint16(sum + packet[i]);
+    WriteUInt16(packet + length, sum);
+    return length;
+}
+
+bool RDMProtocol::VerifyChecksum(const quint8* packet, int length)
+{
+    if (!packet || length < kChecksumSize)
+        return false;
+    quint16 sum = 0;
+    for (int i = 0; i < length - kChecksumSize; ++i)
+        sum = quint16(sum + packet[i]);
+    return sum == ReadUInt16(packet + length - kChecksumSize);
+}
+
+void RDMProtocol::WriteUid(quint8* destination, quint32 low, quint32 high)
+{
+    if (!destination)
+        return;
+    WriteUInt16(destination, quint16(high));
+    WriteUInt32(destination + 2, low);
+}
+
+quint64 RDMProtocol::ReadUid(const quint8* source)
+{
+    if (!source)
+        return 0;
+    return MakeUid(ReadUInt32(source + 2), ReadUInt16(source));
+}
+
+void RDMProtocol::WriteUInt32(quint8* destination, quint32 value)
+{
+    if (!destination)
+        return;
+    destination[0] = quint8(value >> 24);
+    destination[1] = quint8(value >> 16);
+    destination[2] = quint8(value >> 8);
+    destination[3] = quint8(value);
+}
+
+quint32 RDMProtocol::ReadUInt32(const quint8* source)
+{
+    if (!source)
+        return 0;
+    return (quint32(source[0]) << 24) | (quint32(source[1]) << 16) | (quint32(source[2]) << 8) | source[3];
+}
+
+void RDMProtocol::WriteUInt16(quint8* destination, quint16 value)
+{
+    if (!destination)
+        return;
+    destination[0] = quint8(value >> 8);
+    destination[1] = quint8(value);
+}
+
+quint16 RDMProtocol::ReadUInt16(const quint8* source)
+{
+    if (!source)
+        return 0;
+    return quint16((source[0] << 8) | source[1]);
+}
+
+QByteArray RDMProtocol::ReverseBytes(const quint8* source, int length)
+{
+    if (!source || length <= 0)
+        return QByteArray();
+    QByteArray reversed(length, Qt::Uninitialized);
+    ReverseBytesInto(reinterpret_cast<quint8*>(reversed.data()), source, length);
+    return reversed;
+}
+
+void RDMProtocol::ReverseBytesInto(quint8* destination, const quint8* source, int count)
+{
+    if (!destination || !source || count <= 0)
+        return;
+    std::reverse_copy(source, source + count, destination);
+}
+
+// ---- the transaction ---------------------------------------------------------------
+
+void RDMProtocol::StampTransaction(quint8* packet, int length)
+{
+    packet[offset::TransactionNumber] = transaction_++;
+    ComputeChecksum(packet, length - kChecksumSize);
+}
+
+int RDMProtocol::CheckReply(const Exchange& exchange, const quint8* reply, int length, IFeedback* feedback) const
+{
+    const QString device = Hex(exchange.destination);
+    if (length < kMinPacketSize) {
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : reply of %2 bytes is too short for %3!")
+                             .arg(device).arg(length).arg(exchange.Command()), FeedbackError);
+        return ErrorMalformed;
+    }
+    if (ReadUid(reply + offset::Destination) != ControllerUid || !VerifyChecksum(reply, length)) {
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : checksum failed for %2!").arg(device, exchange.Command()),
+               FeedbackError);
+        return ErrorMismatch;
+    }
+    const int dataLength = reply[offset::ParameterDataLength];
+    if (reply[offset::StartCode] != kStartCode || reply[offset::SubStartCode] != kSubStartCode
+        || reply[offset::MessageLength] != dataLength + kHeaderSize || length != dataLength + kMinPacketSize) {
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : reply of %2 bytes does not match its data length (%3) for %4!")
+                             .arg(device).arg(length).arg(dataLength).arg(exchange.Command()), FeedbackError);
+        return ErrorMalformed;
+    }
+
+    // A reply that is not the answer to this very request (a late answer to an earlier
+    // one, another fixture's) must not be taken for it.
+    struct Field { const char* name; quint64 got; quint64 expected; bool checked; };
+    const Field fields[] = {
+        {"source", ReadUid(reply + offset::Source), exchange.destination, exchange.destination != BroadcastUid},
+        {"transaction number", reply[offset::TransactionNumber], exchange.transaction, true},
+        {"command class", reply[offset::CommandClass], quint64(exchange.commandClass) + 1, true},
+        {"PID", ReadUInt16(reply + offset::ParameterId), exchange.pid, true},
+    };
+    for (const Field& field : fields) {
+        if (field.checked && field.got != field.expected) {
+            Report(feedback, QStringLiteral(" Error! device (0x%1) : reply %2 is 0x%3, expected 0x%4 for %5!")
+                                 .arg(device, QLatin1String(field.name), Hex(field.got), Hex(field.expected),
+                                      exchange.Command()), FeedbackError);
+            return ErrorMismatch;
+        }
+    }
+    if (reply[offset::PortOrResponseType] > ResponseAckOverflow) {
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : unknown response type %2 for %3!")
+                             .arg(device).arg(reply[offset::PortOrResponseType]).arg(exchange.Command()), FeedbackError);
+        return ErrorMalformed;
+    }
+    return 0;
+}
+
+int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClass, quint16 pid,
+                             const void* data, int dataLength, void* reply, int* replyLength,
+                             IFeedback* feedback)
+{
+    const int capacity = (replyLength && reply) ? std::max(0, *replyLength) : 0;
+    auto finish = [replyLength](int result) {
+        if (replyLength && result < 0)
+            *replyLength = 0;
+        return result;
+    };
+    Exchange exchange{MakeUid(uidLow, uidHigh), commandClass, pid, 0};
+    const QString device = Hex(exchange.destination);
+    const bool broadcast = exchange.destination == BroadcastUid;
+
+    // The message-length byte holds header + data, so longer data would wrap it.
+    if (dataLength < 0 || dataLength > kMaxParameterData || (dataLength > 0 && !data)) {
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : request data of %2 bytes is over the %3 allowed for %4!")
+                             .arg(device).arg(dataLength).arg(kMaxParameterData).arg(exchange.Command()), FeedbackError);
+        return finish(ErrorSendFailed);
+    }
+    IRdmLink* link = linkProvider_ ? linkProvider_() : nullptr;
+    if (!link)
+        return finish(ErrorMalformed);
+
+    quint8 packet[kMinPacketSize + kMaxParameterData];
+    const int packetLength = kMinPacketSize + dataLength;
+    packet[offset::StartCode] = kStartCode;
+    packet[offset::SubStartCode] = kSubStartCode;
+    packet[offset::MessageLength] = quint8(kHeaderSize + dataLength);
+    WriteUid(packet + offset::Destination, uidLow, uidHigh);
+    WriteUid(packet + offset::Source, UidLow(ControllerUid), UidHigh(ControllerUid));
+    packet[offset::PortOrResponseType] = 1;  // port id
+    packet[offset::MessageCount] = 0;
+    WriteUInt16(packet + offset::SubDevice, 0);  // root device
+    packet[offset::CommandClass] = commandClass;
+    WriteUInt16(packet + offset::ParameterId, pid);
+    packet[offset::ParameterDataLength] = quint8(dataLength);
+    if (dataLength > 0)
+        std::memcpy(packet + offset::ParameterData, data, size_t(dataLength));
+    StampTransaction(packet, packetLength);
+
+    quint8 buffer[kReplyBufferSize];
+    int attempts = 0;
+    int busyResends = 0;
+    int ackTimerResends = 0;
+    for (;;) {
+        exchange.transaction = packet[offset::TransactionNumber];
+        int length = 0;
+        int failure = 0;
+        if (!link->SendRdmReadPacket(packet, packetLength, kReplyBufferSize, kTransactionTimeoutMs)) {
+            Report(feedback, QStringLiteral(" Warning! device (0x%1) : Send failed for %2!").arg(device, exchange.Command()),
+                   FeedbackWarning);
+            failure = ErrorSendFailed;
+        } else {
+            length = link->ReceiveRdmPacket(buffer, kReplyBufferSize, nullptr, kTransactionTimeoutMs);
+            if (length <= 0 && broadcast) {
+                if (replyLength)
+                    *replyLength = 0;
+                return 0;
+            }
+            if (length <= 0) {
+                Report(feedback, QStringLiteral(" Warning! device (0x%1) : failed to respond for %2!")
+                                     .arg(device, exchange.Command()), FeedbackWarning);
+                failure = ErrorNoReply;
+            }
+        }
+        if (failure != 0) {
+            if (++attempts >= kMaxAttempts || broadcast || commandClass == DiscoveryCommand) {
+                Report(feedback, QStringLiteral(" Warning: Retry attempts exceeded for device (0x%1) - %2!")
+                                     .arg(device, exchange.Command()), FeedbackWarning);
+                return finish(failure);
+            }
+            continue;  // the identical packet, same transaction number
+        }
+
+        length = std::min(length, kReplyBufferSize);
+        if (const int error = CheckReply(exchange, buffer, length, feedback))
+            return finish(error);
+
+        const quint8 responseType = buffer[offset::PortOrResponseType];
+        const int dataLength = buffer[offset::ParameterDataLength];
+        const quint8* replyData = buffer + offset::ParameterData;
+        if (responseType == ResponseNackReason || responseType == ResponseAckTimer) {
+            if (dataLength != 2) {
+                Report(feedback, QStringLiteral(" Error! device (0x%1) : length (%2) is not the expected size(2) for "
+                                                "COMMAND(0x%3) and PID(0x%4) NACK OR ACK_TIMER!")
+                                     .arg(device).arg(dataLength).arg(Hex(commandClass), Hex(pid)), FeedbackError);
+                return finish(ErrorMalformed);
+            }
+            const quint16 value = ReadUInt16(replyData);
+            if (responseType == ResponseNackReason && value == kNackBusy) {
+                if (++busyResends <= kMaxBusyResends) {
+                    platform::Clock::SleepMs(kBusyWaitMs);
+                    StampTransaction(packet, packetLength);
+                    continue;
+                }
+                Report(feedback, QStringLiteral(" Error! device (0x%1) : still busy after %2 retries for %3!")
+                                     .arg(device).arg(kMaxBusyResends).arg(exchange.Command()), FeedbackError);
+                // Falls through: the caller gets the busy NACK like any other.
+            }
+            if (responseType == ResponseAckTimer) {
+                // The fixture will have the answer after its own estimate. A GET asks
+                // again then; anything else is taken as accepted.
+                const bool get = commandClass == GetCommand || commandClass == GetCommandResponse;
+                if (get && ++ackTimerResends > kMaxAckTimerResends) {
+                    Report(feedback, QStringLiteral(" Error! device (0x%1) : no answer after %2 ACK_TIMER replies for %3!")
+                                         .arg(device).arg(kMaxAckTimerResends).arg(exchange.Command()), FeedbackError);
+                    return finish(ErrorNoReply);
+                }
+                platform::Clock::SleepMs(std::min<qint64>(qint64(value) * kAckTimerUnitMs, kMaxAckTimerWaitMs));
+                if (!get) {
+                    if (replyLength)
+                        *replyLength = 0;
+                    return ResponseAck;
+                }
+                StampTransaction(packet, packetLength);
+                continue;
+            }
+        }
+
+        // ACK, ACK_OVERFLOW, or NACK with its reason: hand the data over.
+        if (capacity < dataLength) {
+            const QLatin1String nack(responseType == ResponseNackReason ? "for NACK_REASON" : "");
+            Report(feedback, QStringLiteral(" Error! device (0x%1) : receive buffer(%2) is too small! Expected %3 "
+                                            "for COMMAND(0x%4) and PID(0x%5)%6!")
+                                 .arg(device).arg(capacity).arg(dataLength).arg(Hex(commandClass), Hex(pid), nack),
+                   FeedbackError);
+            return finish(ErrorReplyTooLong);
+        }
+        if (dataLength > 0)
+            std::memcpy(reply, replyData, size_t(dataLength));
+        if (replyLength)
+            *replyLength = dataLength;
+        return responseType;
+    }
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "link/devices/IDiscoveryProtocol.h"
+#include "link/rdm/RdmDefs.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+
+class Device;
+class IFeedback;
+class IRdmLink;
+class RDMDevice;
+
+// The E1.20 RDM engine: one request/reply transaction (SendRequest) and the standard
+// parameters built on it. The LED families' protocols derive from it and send their
+// own PIDs through the same SendRequest.
+//
+// Thread: the command thread only (inside a queued command's Execute); nothing here is
+// locked. Every wait goes through platform::Clock. Between calls the object keeps only
+// its transaction counter, so each derived protocol object counts for itself.
+//
+// Every operation that takes an IFeedback writes its warnings (status 1) and errors
+// (status 2) there; a null feedback just loses them.
+class RDMProtocol : public QObject, public IDiscoveryProtocol
+{
+    Q_OBJECT
+public:
+    // Answers the link to use for one transaction, or null when there is no widget.
+    using LinkProvider = std::function<IRdmLink*()>;
+
+    // Uses DefaultRdmLink() (the widget transport's link).
+    explicit RDMProtocol(QObject* parent = nullptr);
+    // Uses `provider`; tests and simulations put their own far end here.
+    explicit RDMProtocol(LinkProvider provider, QObject* parent = nullptr);
+    ~RDMProtocol() override;
+
+    // The process-wide engine, made on first use and never destroyed.
+    static RDMProtocol* Instance();
+
+    // The transaction number the next request will carry.
+    quint8 TransactionNumber() const { return transaction_; }
+
+    // IDiscoveryProtocol
+    void Discover(QList<Device*>* devices, IFeedback* feedback) override;
+
+    // Standard parameters. Each runs one transaction to the fixture's UID and returns
+    // true when the fixture acknowledged (a GET: with data, which is then stored in the
+    // fixture). A NACK writes the operation's own error line; every other failure has
+    // been reported by SendRequest or the answer check. A failed GET leaves the fixture
+    // as it was.
+    virtual bool SetIdentify(RDMDevice* fixture, bool identify, IFeedback* feedback);
+    virtual bool SetDmxStartAddress(RDMDevice* fixture, quint16 address, IFeedback* feedback);
+    // Records every PID of SUPPORTED_PARAMETERS, asking again while the fixture answers
+    // ACK_OVERFLOW (at most kMaxOverflowRounds times).
+    virtual bool GetSupportedParameters(RDMDevice* fixture, IFeedback* feedback);
+    // Re-reads the standard parameters of every RDMDevice of the list (other entries
+    // are skipped), each in this order: DEVICE_INFO (with its personality description),
+    // SOFTWARE_VERSION_LABEL, DMX_START_ADDRESS, IDENTIFY_DEVICE, SUPPORTED_PARAMETERS,
+    // then ascending every recorded PID that has a GET above. Failures do not stop it;
+    // always true. The LED families override it to add their own parameters.
+    virtual bool UpdateDeviceInformation(QList<Device*>* fixtures, IFeedback* feedback);
+    virtual bool GetDmxStartAddress(RDMDevice* fixture, IFeedback* feedback);
+    // Asks for the description of the fixture's current personality.
+    virtual bool GetPersonalityDescription(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetDeviceModelDescription(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetManufacturerLabel(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetDeviceLabel(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetFactoryDefaults(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetSoftwareVersionLabel(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetBootSoftwareVersionLabel(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetDeviceHours(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetLampHours(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetLampStrikes(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetLampState(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetLampOnMode(RDMDevice* fixture, IFeedback* feedback);
+    // Stores the low 16 bits.
+    virtual bool GetDevicePowerCycles(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetDisplayInvert(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetDisplayLevel(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetPanInvert(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetTiltInvert(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetPanTiltSwap(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetPowerState(RDMDevice* fixture, IFeedback* feedback);
+    // DEVICE_INFO, then (on success) the description of the personality it reported;
+    // the result is that of the description.
+    virtual bool GetDeviceInfo(RDMDevice* fixture, IFeedback* feedback);
+    virtual bool GetIdentify(RDMDevice* fixture, IFeedback* feedback);
+    // Stores a DEVICE_INFO record in the fixture; false, storing nothing, when `length`
+    // is below the record's 19 bytes.
+    virtual bool DecodeDeviceInfo(const quint8* data, int length, RDMDevice* fixture);
+
+    // Byte helpers: E1.20 fields are big-endian. Null pointers write nothing and read 0.
+    // Sums the first `length` bytes into the two bytes after them; returns `length`.
+    static int ComputeChecksum(quint8* packet, int length);
+    // The sum of the first length - 2 bytes equals the last two, big-endian.
+    static bool VerifyChecksum(const quint8* packet, int length);
+    // Manufacturer id (u16), then device id (u32): 6 bytes.
+    static void WriteUid(quint8* destination, quint32 low, quint32 high);
+    static quint64 ReadUid(const quint8* source);
+    static void WriteUInt32(quint8* destination, quint32 value);
+    static quint32 ReadUInt32(const quint8* source);
+    static void WriteUInt16(quint8* destination, quint16 value);
+    static quint16 ReadUInt16(const quint8* source);
+    static QByteArray ReverseBytes(const quint8* source, int length);
+    static void ReverseBytesInto(quint8* destination, const quint8* source, int count);
+
+    // One transaction with the fixture uidHigh:uidLow (FFFF:FFFFFFFF broadcasts).
+    // `data` holds `dataLength` (0..231) parameter bytes; `*replyLength` is the room in
+    // `reply` on entry and the number of parameter bytes copied there on return.
+    //
+    // Returns the reply's response type (0 ACK, 1 ACK_TIMER, 2 NACK_REASON with the
+    // reason in the two reply bytes, 3 ACK_OVERFLOW), 0 for a broadcast that drew no
+    // reply, or a rdm::TransactionError; *replyLength is 0 for those and for an
+    // ACK_TIMER answer to a request that is not a GET.
+    //
+    // A send that fails or draws no reply is retried with the same transaction number
+    // up to kMaxAttempts times in all (once only for broadcasts and discovery). A busy
+    // NACK and an ACK_TIMER on a GET are waited out and asked again with a new
+    // transaction number, a bounded number of times.
+    virtual int SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClass, quint16 pid,
+                            const void* data, int dataLength, void* reply, int* replyLength,
+                            IFeedback* feedback);
+
+    // How often a request goes out when it cannot be sent or draws no reply.
+    static constexpr int kMaxAttempts = 5;
+    // How long the widget may take to accept a request and to deliver its reply.
+    static constexpr int kTransactionTimeoutMs = 1000;
+    // The LED families answer busy while they write their flash. A minute of busy is
+    // far beyond any write of theirs; after it the busy NACK goes to the caller.
+    static constexpr int kBusyWaitMs = 1000;
+    static constexpr int kMaxBusyResends = 60;
+    // ACK_TIMER: a fixture names its own wait, in 100 ms units; a wait is cut to
+    // kMaxAckTimerWaitMs and a GET asks again at most kMaxAckTimerResends times, so a
+    // confused fixture cannot hold the command thread for hours.
+    static constexpr int kAckTimerUnitMs = 100;
+    static constexpr int kMaxAckTimerWaitMs = 10000;
+    static constexpr int kMaxAckTimerResends = 10;
+    // SUPPORTED_PARAMETERS continuations; real fixtures need one or two.
+    static constexpr int kMaxOverflowRounds = 250;
+
+protected:
+    // One transaction with `fixture`; `answer`'s size is the room on entry and the data
+    // on return. A NACK writes `nackMessage` (%1 the UID, %2 the reason). Returns the
+    // SendRequest result.
+    int RunRequest(RDMDevice* fixture, quint8 commandClass, quint16 pid, const QByteArray& request,
+                   const char* nackMessage, QByteArray& answer, IFeedback* feedback);
+    // Decodes one GET answer into the fixture.
+    using AnswerStore = std::function<void(const quint8* data, int length)>;
+    // One standard GET of `pid` with `request` as data and `capacity` bytes of room: an
+    // ACK with at least `minLength` (and at least one) bytes is handed to `store`; a
+    // shorter one is reported. True when stored.
+    bool RunGet(RDMDevice* fixture, quint16 pid, int capacity, const QByteArray& request,
+                int minLength, const char* nackMessage, const AnswerStore& store, IFeedback* feedback);
+    // One standard SET; true on an ACK.
+    bool RunSet(RDMDevice* fixture, quint16 pid, int capacity, const QByteArray& request,
+                const char* nackMessage, IFeedback* feedback);
+
+private:
+    struct Exchange;
+    int CheckReply(const Exchange& exchange, const quint8* reply, int length, IFeedback* feedback) const;
+    void StampTransaction(quint8* packet, int length);
+
+    LinkProvider linkProvider_;
+    quint8 transaction_ = 0;
+};
