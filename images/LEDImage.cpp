@@ -1,0 +1,274 @@
+#include "images/LEDImage.h"
+
+#include "content/ContentMutex.h"
+#include "images/BrevantImage.h"
+#include "images/CindralImage.h"
+#include "images/ImageFile.h"
+
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+// The record form's duration field is 16 bits wide: a longer frame shows for the longest
+// time the field can say rather than wrapping to a short one.
+quint16 RecordDuration(qint32 milliseconds)
+{
+    return quint16(std::clamp<qint32>(milliseconds, 0, 0xFFFF));
+}
+
+} // namespace
+
+template <class Image, class Traits>
+LEDImage<Image, Traits>::LEDImage(ContentFolder* parent) : Content(parent)
+{
+}
+
+template <class Image, class Traits>
+LEDImage<Image, Traits>::~LEDImage() = default;
+
+template <class Image, class Traits>
+Content* LEDImage<Image, Traits>::Clone()
+{
+    ContentLocker lock(&ContentMutex);
+    auto* copy = new Image();
+    copy->Assign(*this);
+    return copy;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::Load(const QString& path)
+{
+    // The whole record is read before the image is touched, so a bad file changes
+    // nothing; the file is read without holding ContentMutex.
+    Record record;
+    if (!ReadImageRecordFile(path, record))
+        return false;
+    if (record.Name().isEmpty())
+        record.SetName(QFileInfo(path).baseName());
+    return FromRDMImage(record);
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::Save(const QString& path)
+{
+    Record record;
+    if (!ToRDMImage(record))
+        return false;
+    return WriteImageRecordFile(path, record);
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::IsNotLoaded() const
+{
+    ContentLocker lock(&ContentMutex);
+    return blank_;
+}
+
+template <class Image, class Traits>
+void LEDImage<Image, Traits>::GetHeader(LEDImageHeader& header) const
+{
+    ContentLocker lock(&ContentMutex);
+    header.formatVersion = formatVersion_;
+    header.frameCount = quint8(frames_.size());
+    header.backgroundIndex = background_;
+    header.transparentIndex = transparent_;
+    header.palette = palette_;
+}
+
+template <class Image, class Traits>
+quint8 LEDImage<Image, Traits>::GetFormatVersion() const
+{
+    ContentLocker lock(&ContentMutex);
+    return formatVersion_;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::SetFormatVersion(quint8 version)
+{
+    ContentLocker lock(&ContentMutex);
+    formatVersion_ = version;
+    return true;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::FromRDMImage(const QelRDMImage& record)
+{
+    const auto* own = dynamic_cast<const Record*>(&record);
+    if (!own)
+        return false;
+    ContentLocker lock(&ContentMutex);
+    Clear();
+    formatVersion_ = own->FormatVersion();
+    background_ = own->BackgroundIndex();
+    transparent_ = own->TransparentIndex();
+    for (int i = 0; i < kPaletteSize; ++i)
+        palette_[std::size_t(i)] = own->PaletteColor(i);
+    SetKey(own->Key());
+    SetName(own->Name());
+    const int count = std::min(own->FrameCount(), kMaxFrames);
+    frames_.resize(std::size_t(count));
+    for (int f = 0; f < count; ++f) {
+        Frame& frame = frames_[std::size_t(f)];
+        frame.flag = own->FrameFlag(f);
+        frame.duration = own->FrameDuration(f);
+        std::copy_n(own->FrameIndices(f), kLedCount, frame.indices.begin());
+    }
+    MarkChanged();
+    return true;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::ToRDMImage(QelRDMImage& record) const
+{
+    auto* own = dynamic_cast<Record*>(&record);
+    if (!own)
+        return false;
+    ContentLocker lock(&ContentMutex);
+    own->SetFormatVersion(QelRDMImage::kFormatVersion);
+    own->SetHeaderFrameCount(quint8(frames_.size()));
+    own->SetBackgroundIndex(background_);
+    own->SetTransparentIndex(transparent_);
+    own->SetKey(Key());
+    own->SetName(GetName());
+    for (int i = 0; i < kPaletteSize; ++i)
+        own->SetPaletteColor(i, palette_[std::size_t(i)]);
+    own->ClearFrames();
+    for (const Frame& frame : frames_)
+        own->AppendFrame(frame.flag, RecordDuration(frame.duration), frame.indices.data());
+    return true;
+}
+
+template <class Image, class Traits>
+void LEDImage<Image, Traits>::Assign(const LEDImage& other)
+{
+    if (&other == this)
+        return;
+    ContentLocker lock(&ContentMutex);
+    SetName(other.GetName());
+    SetAddress(other.GetAddress());
+    SetMosavraID(other.GetMosavraID());
+    SetKey(other.Key());
+    blank_ = other.blank_;
+    frames_ = other.frames_;
+    formatVersion_ = other.formatVersion_;
+    background_ = other.background_;
+    transparent_ = other.transparent_;
+    palette_ = other.palette_;
+}
+
+template <class Image, class Traits>
+int LEDImage<Image, Traits>::FrameCount() const
+{
+    ContentLocker lock(&ContentMutex);
+    return int(frames_.size());
+}
+
+template <class Image, class Traits>
+auto LEDImage<Image, Traits>::GetFrame(int index) const -> const Frame*
+{
+    ContentLocker lock(&ContentMutex);
+    if (index < 0 || index >= int(frames_.size()))
+        return nullptr;
+    return &frames_[std::size_t(index)];
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::AddFrame(const Frame& frame)
+{
+    ContentLocker lock(&ContentMutex);
+    if (int(frames_.size()) >= kMaxFrames)
+        return false;
+    frames_.push_back(frame);
+    MarkChanged();
+    return true;
+}
+
+template <class Image, class Traits>
+void LEDImage<Image, Traits>::Clear()
+{
+    ContentLocker lock(&ContentMutex);
+    blank_ = true;
+    frames_.clear();
+    formatVersion_ = QelRDMImage::kFormatVersion;
+    background_ = 0;
+    transparent_ = 0;
+    palette_.fill(LEDColor{});
+    SetName(QString());
+    DrawNewKey();
+}
+
+template <class Image, class Traits>
+LEDColor LEDImage<Image, Traits>::GetPaletteColor(int index) const
+{
+    ContentLocker lock(&ContentMutex);
+    if (index < 0 || index >= kPaletteSize)
+        return {};
+    return palette_[std::size_t(index)];
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::SetPaletteColor(int index, LEDColor color)
+{
+    if (index < 0 || index >= kPaletteSize)
+        return false;
+    ContentLocker lock(&ContentMutex);
+    palette_[std::size_t(index)] = color;
+    MarkChanged();
+    return true;
+}
+
+template <class Image, class Traits>
+quint8 LEDImage<Image, Traits>::GetBackgroundIndex() const
+{
+    ContentLocker lock(&ContentMutex);
+    return background_;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::SetBackgroundIndex(quint8 index)
+{
+    ContentLocker lock(&ContentMutex);
+    background_ = index;
+    MarkChanged();
+    return true;
+}
+
+template <class Image, class Traits>
+quint8 LEDImage<Image, Traits>::GetTransparentIndex() const
+{
+    ContentLocker lock(&ContentMutex);
+    return transparent_;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::SetTransparentIndex(quint8 index)
+{
+    ContentLocker lock(&ContentMutex);
+    transparent_ = index;
+    MarkChanged();
+    return true;
+}
+
+template <class Image, class Traits>
+std::unique_ptr<Image> LEDImage<Image, Traits>::LoadFile(const QString& path)
+{
+    Record record;
+    if (!ReadImageRecordFile(path, record))
+        return nullptr;
+    auto image = std::make_unique<Image>();
+    image->FromRDMImage(record);
+    return image;
+}
+
+template <class Image, class Traits>
+void LEDImage<Image, Traits>::MarkChanged()
+{
+    ContentLocker lock(&ContentMutex);
+    blank_ = false;
+    emit ContentChanged();
+}
+
+// The two families; the members above exist for them only.
+template class LEDImage<BrevantImage, BrevantImage::FamilyTraits>;
+template class LEDImage<CindralImage, CindralImage::FamilyTraits>;
