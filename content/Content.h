@@ -36,13 +36,16 @@ public:
     // True while only the name and address are known, not the data.
     virtual bool IsNotLoaded() const;
 
+    // Gives the content the key of the image it stands for: a copy, a record read back, or
+    // an item a fixture listed by key before its data has arrived. Folder indexes keyed by
+    // the old key are not told; set it before the content enters a folder.
+    void SetKey(quint32 key);
+
 signals:
     // The content's data (frames, palette, settings) changed.
     void ContentChanged();
 
 protected:
-    // For copies and records, which carry a key over.
-    void SetKey(quint32 key);
     // Draws a fresh key from the system's generator.
     void DrawNewKey();
 

@@ -60,7 +60,8 @@ public:
 
     int LedCount() const { return FrameSize() - kFrameOverhead; }
 
-    // Raw bytes in transfer order. FrameData's index must lie in 0 .. FrameCount() - 1.
+    // Raw bytes in transfer order. Every frame accessor's index must lie in
+    // 0 .. FrameCount() - 1.
     const char* HeaderData() const { return header_.constData(); }
     const char* FrameData(int frame) const;
     // Header and frame records in one buffer: HeaderSize() + FrameSize() × FrameCount().

@@ -32,9 +32,7 @@ void WriteAll(const QString& path, const QByteArray& bytes)
 std::unique_ptr<BrevantImage> ReferenceImage()
 {
     auto image = std::make_unique<BrevantImage>();
-    BrevantRDMImage keyed;
-    keyed.SetKey(0x11223344);
-    image->FromRDMImage(keyed); // the only way to give an image a chosen key
+    image->SetKey(0x11223344);
     image->SetName(QStringLiteral("ABC"));
     image->SetBackgroundIndex(5);
     image->SetTransparentIndex(255);
