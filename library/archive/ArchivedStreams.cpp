@@ -1,0 +1,355 @@
+#include "library/archive/ArchivedStreams.h"
+
+#include "library/archive/ArchiveLimits.h"
+#include "library/archive/ArchivePaths.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QMutexLocker>
+#include <QSaveFile>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcArchiveStreams, "velmora.archive.streams")
+
+namespace ArchiveLibInterface {
+namespace {
+
+// Permissions written into the headers, so that tar extracts usable files and folders.
+constexpr int kFilePermissions = 0644;
+constexpr int kDirectoryPermissions = 0755;
+
+struct SharedStream
+{
+    std::shared_ptr<WritingArchivedStream> stream;
+    int users = 0;
+};
+
+QMutex streamMapMutex;
+QHash<QString, SharedStream> writingStreamMap;
+
+QString DirectoryKey(const QString& path)
+{
+    return QLatin1Char('/') + path;
+}
+
+la_ssize_t WriteToSaveFile(archive* handle, void* client, const void* buffer, size_t length)
+{
+    auto* file = static_cast<QSaveFile*>(client);
+    const qint64 written = file->write(static_cast<const char*>(buffer), qint64(length));
+    if (written != qint64(length)) {
+        archive_set_error(handle, EIO, "%s", file->errorString().toLocal8Bit().constData());
+        return -1;
+    }
+    return la_ssize_t(written);
+}
+
+struct WriteHandleDeleter
+{
+    void operator()(archive* handle) const { archive_write_free(handle); }
+};
+
+struct EntryDeleter
+{
+    void operator()(archive_entry* entry) const { archive_entry_free(entry); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+ReadingArchivedStream::ReadingArchivedStream(const QString& archivePath, const QString& memberPath)
+{
+    const QString archiveFile = ArchivePaths::StripDecodePrefix(archivePath);
+    bool valid = true;
+    const QString path = ArchivePaths::NormalizeMemberPath(memberPath, &valid);
+    if (!valid || path.isEmpty())
+        return;
+    index_ = ArchiveIndexCache::Get(archiveFile);
+    if (!index_)
+        return;
+    member_ = index_->Find(path);
+    if (!member_ || member_->type != ArchiveMember::Type::Regular || member_->tooLarge)
+        return;
+    if (!member_->held) {
+        // Too large to be held by the index: walk to it. The first header of that path is
+        // the one the index found.
+        handle_ = OpenArchiveForReading(archiveFile);
+        if (!handle_)
+            return;
+        archive_entry* header = nullptr;
+        bool positioned = false;
+        int result;
+        while ((result = archive_read_next_header(handle_.get(), &header)) == ARCHIVE_OK || result == ARCHIVE_WARN) {
+            if (ArchivePaths::NormalizeMemberPath(EntryPath(header)) == path) {
+                positioned = archive_entry_filetype(header) == AE_IFREG;
+                break;
+            }
+        }
+        if (!positioned) {
+            handle_.reset();
+            return;
+        }
+    }
+    found_ = true;
+    size_ = member_->size;
+    remaining_ = size_;
+}
+
+ReadingArchivedStream::~ReadingArchivedStream() = default;
+
+qint64 ReadingArchivedStream::Read(char* buffer, qint64 maximum)
+{
+    if (!found_ || maximum < 0)
+        return -1;
+    if (remaining_ <= 0 || maximum == 0)
+        return 0;
+    const qint64 wanted = qMin(maximum, remaining_);
+    qint64 got = 0;
+    if (member_->held) {
+        std::memcpy(buffer, member_->data.constData() + (size_ - remaining_), size_t(wanted));
+        got = wanted;
+    } else {
+        const la_ssize_t result = archive_read_data(handle_.get(), buffer, size_t(wanted));
+        // The header promised more bytes than the archive holds: damaged.
+        if (result <= 0)
+            return -1;
+        got = result;
+    }
+    remaining_ -= got;
+    return got;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing: the shared streams
+
+std::shared_ptr<WritingArchivedStream> WritingArchivedStream::Request(const QString& archiveFile)
+{
+    qCWarning(lcArchiveStreams, "Request Stream");
+    QMutexLocker lock(&streamMapMutex);
+    SharedStream& shared = writingStreamMap[archiveFile];
+    if (!shared.stream) {
+        qCWarning(lcArchiveStreams, "New Stream Created");
+        shared.stream = std::make_shared<WritingArchivedStream>(archiveFile);
+    }
+    ++shared.users;
+    return shared.stream;
+}
+
+std::shared_ptr<WritingArchivedStream> WritingArchivedStream::Join(const QString& archiveFile)
+{
+    QMutexLocker lock(&streamMapMutex);
+    auto it = writingStreamMap.find(archiveFile);
+    if (it == writingStreamMap.end())
+        return nullptr;
+    qCWarning(lcArchiveStreams, "Request Stream");
+    ++it->users;
+    return it->stream;
+}
+
+std::optional<ArchiveResult> WritingArchivedStream::Release(const QString& archiveFile)
+{
+    std::shared_ptr<WritingArchivedStream> last;
+    {
+        QMutexLocker lock(&streamMapMutex);
+        auto it = writingStreamMap.find(archiveFile);
+        if (it == writingStreamMap.end())
+            return std::nullopt;
+        qCWarning(lcArchiveStreams, "Stream Released");
+        if (--it->users > 0)
+            return std::nullopt;
+        qCWarning(lcArchiveStreams, "Stream Deleted");
+        last = std::move(it->stream);
+        writingStreamMap.erase(it);
+    }
+    // Written outside the map's lock: other archives stay usable meanwhile, and a new
+    // request for this path starts a fresh stream that commits after this one.
+    return last->WriteArchive();
+}
+
+std::shared_ptr<WritingArchivedStream> WritingArchivedStream::Find(const QString& archiveFile)
+{
+    QMutexLocker lock(&streamMapMutex);
+    const auto it = writingStreamMap.constFind(archiveFile);
+    return it == writingStreamMap.constEnd() ? nullptr : it->stream;
+}
+
+WritingArchivedStream::WritingArchivedStream(const QString& archiveFile) : archiveFile_(archiveFile) {}
+
+WritingArchivedStream::~WritingArchivedStream() = default;
+
+// ---------------------------------------------------------------------------------------
+// Writing: members
+
+std::shared_ptr<WritingArchivedStream::FileEntry> WritingArchivedStream::OpenEntry(QIODevice::OpenMode mode,
+                                                                                    const QString& path)
+{
+    if (path.isEmpty() || !(mode & QIODevice::WriteOnly))
+        return nullptr;
+    QMutexLocker lock(&mutex_);
+    entries_.remove(DirectoryKey(path));
+    auto file = std::dynamic_pointer_cast<FileEntry>(entries_.value(path));
+    if (!file) {
+        file = std::make_shared<FileEntry>();
+        file->path_ = path;
+        entries_.insert(path, file);
+    }
+    const bool truncates = (mode & QIODevice::Truncate) ||
+                           !(mode & (QIODevice::Append | QIODevice::ReadOnly));
+    if (truncates)
+        file->data_.clear();
+    return file;
+}
+
+qint64 WritingArchivedStream::Write(FileEntry& entry, qint64 position, const char* data, qint64 length)
+{
+    if (length < 0 || position < 0)
+        return -1;
+    QMutexLocker lock(&mutex_);
+    const qint64 end = position + length;
+    if (end > ArchiveLimits::MemberSizeCap(entry.path_))
+        return -1;
+    if (end > entry.data_.size())
+        entry.data_.resize(end);
+    std::memcpy(entry.data_.data() + position, data, size_t(length));
+    return length;
+}
+
+bool WritingArchivedStream::AddDirectory(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    QMutexLocker lock(&mutex_);
+    entries_.remove(path);
+    entries_.insert(DirectoryKey(path), std::make_shared<DirectoryEntry>());
+    return true;
+}
+
+QList<std::pair<QString, ArchiveMember::Type>> WritingArchivedStream::Members() const
+{
+    QMutexLocker lock(&mutex_);
+    QList<std::pair<QString, ArchiveMember::Type>> members;
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        if (it.key().startsWith(u'/'))
+            members.append({it.key().mid(1), ArchiveMember::Type::Directory});
+        else
+            members.append({it.key(), ArchiveMember::Type::Regular});
+    }
+    return members;
+}
+
+bool WritingArchivedStream::Contains(const QString& path, bool* isDirectory) const
+{
+    QMutexLocker lock(&mutex_);
+    if (entries_.contains(path)) {
+        *isDirectory = false;
+        return true;
+    }
+    if (entries_.contains(DirectoryKey(path))) {
+        *isDirectory = true;
+        return true;
+    }
+    const QString below = path + QLatin1Char('/');
+    for (auto it = entries_.cbegin(); it != entries_.cend(); ++it) {
+        const QString member = it.key().startsWith(u'/') ? it.key().mid(1) : it.key();
+        if (member.startsWith(below)) {
+            *isDirectory = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+qint64 WritingArchivedStream::FileSize(const QString& path) const
+{
+    QMutexLocker lock(&mutex_);
+    auto file = std::dynamic_pointer_cast<FileEntry>(entries_.value(path));
+    return file ? file->Size() : 0;
+}
+
+void WritingArchivedStream::Discard()
+{
+    QMutexLocker lock(&mutex_);
+    discarded_ = true;
+}
+
+void WritingArchivedStream::Fail(const QString& reason)
+{
+    QMutexLocker lock(&mutex_);
+    if (failure_.isEmpty())
+        failure_ = reason;
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing: the archive
+
+ArchiveResult WritingArchivedStream::WriteArchive()
+{
+    QMutexLocker lock(&mutex_);
+    const QMap<QString, std::shared_ptr<FileSystemEntry>> entries = std::exchange(entries_, {});
+    if (discarded_)
+        return ArchiveResult::Success();
+
+    auto failure = [this](const QString& reason) {
+        return ArchiveResult::Failure(
+            QStringLiteral("The package \"%1\" could not be written: %2").arg(archiveFile_, reason));
+    };
+    if (!failure_.isEmpty())
+        return failure(failure_);
+
+    QSaveFile file(archiveFile_);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+
+    std::unique_ptr<archive, WriteHandleDeleter> handle(archive_write_new());
+    if (!handle || archive_write_add_filter_gzip(handle.get()) != ARCHIVE_OK ||
+        archive_write_set_format_ustar(handle.get()) != ARCHIVE_OK ||
+        archive_write_open2(handle.get(), &file, nullptr, WriteToSaveFile, nullptr, nullptr) != ARCHIVE_OK)
+        return failure(ErrorText(handle.get()));
+
+    std::unique_ptr<archive_entry, EntryDeleter> header(archive_entry_new());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        archive_entry_clear(header.get());
+        // The name goes in as raw UTF-8 bytes: libarchive copies them unconverted into a
+        // ustar header, whatever the process locale (its UTF-8 setters lose the name when
+        // the locale cannot represent it).
+        archive_entry_set_pathname(header.get(), it.key().toUtf8().constData());
+        archive_entry_set_mtime(header.get(), now, 0);
+        const auto* fileEntry = dynamic_cast<const FileEntry*>(it.value().get());
+        if (fileEntry) {
+            archive_entry_set_filetype(header.get(), AE_IFREG);
+            archive_entry_set_perm(header.get(), kFilePermissions);
+            archive_entry_set_size(header.get(), fileEntry->Size());
+        } else {
+            archive_entry_set_filetype(header.get(), AE_IFDIR);
+            archive_entry_set_perm(header.get(), kDirectoryPermissions);
+            archive_entry_set_size(header.get(), 0);
+        }
+        if (archive_write_header(handle.get(), header.get()) != ARCHIVE_OK)
+            return failure(QStringLiteral("%1: %2").arg(it.key(), ErrorText(handle.get())));
+        if (fileEntry) {
+            const QByteArray& data = fileEntry->Data();
+            qint64 done = 0;
+            while (done < data.size()) {
+                const la_ssize_t n = archive_write_data(handle.get(), data.constData() + done, size_t(data.size() - done));
+                if (n <= 0)
+                    return failure(QStringLiteral("%1: %2").arg(it.key(), ErrorText(handle.get())));
+                done += n;
+            }
+        }
+    }
+    if (archive_write_close(handle.get()) != ARCHIVE_OK)
+        return failure(ErrorText(handle.get()));
+    if (!file.commit())
+        return failure(file.errorString());
+    ArchiveIndexCache::Forget(archiveFile_);
+    return ArchiveResult::Success();
+}
+
+} // namespace ArchiveLibInterface

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "library/archive/ArchiveEngines.h"
+#include "library/archive/ArchiveResult.h"
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+
+// Chooses the engine for a path that runs through a package archive, and holds the
+// process-wide switches that decide it.
+//
+// Routing (create): a name runs through a package when one of its path components ends
+// with ".qelpkg", ".qrvpkg", ".brevantcollage" or ".cindralcollage" (tested in that order,
+// without regard to case) and that part is not a folder on disk. Then:
+//
+//   ".qrvpkg" (firmware)                      ArchiveReader, always
+//   the archive is a writer destination       ArchiveWriter (EncryptedArchiveWriter when
+//                                             the destination asked for encrypted records)
+//   ".qelpkg" named with "decode#" in front   EncryptedArchiveReader
+//   otherwise                                 ArchiveReader
+//
+// Writer destinations exist only inside an ArchiveWriterEnabler's scope, and only for its
+// one archive: every other package goes on being read, whichever thread asks. Names with
+// search-path prefixes ("Firmware:...") are resolved by the file layer before they get here.
+//
+// Thread-safe. The enablers save the state when made and restore it when destroyed, so
+// they must be destroyed in reverse order of construction (scopes on one thread: the
+// export and import actions).
+class CustomFileSystemEngineHandler
+{
+public:
+    // Routing needs no instance. main() keeps one for the life of the window, as the
+    // place where package access is known to end: destroying it drops the cached archive
+    // indexes.
+    CustomFileSystemEngineHandler();
+    ~CustomFileSystemEngineHandler();
+    CustomFileSystemEngineHandler(const CustomFileSystemEngineHandler&) = delete;
+    CustomFileSystemEngineHandler& operator=(const CustomFileSystemEngineHandler&) = delete;
+
+    // How members of a written archive are stored.
+    enum class MemberEncoding { Plain, EncryptedRecords };
+
+    // The engine for a name (as passed in; the engine keeps it), or null for a plain path
+    // or while a Suspender is in scope. May throw std::runtime_error from the cipher of an
+    // EncryptedArchiveReader.
+    static std::unique_ptr<ArchiveEngine> create(const QString& fileName);
+
+    // False inside a Suspender's scope.
+    static bool ArchiveHandlerActive();
+    // True while some archive is a writer destination.
+    static bool ArchiveWriterMode();
+    // Whether an archive file (any spelling of its path) is a writer destination now.
+    static bool IsWriterDestination(const QString& archivePath);
+
+    // Saves the writer destinations when made; puts them back when destroyed.
+    class Enabler
+    {
+    public:
+        virtual ~Enabler();
+        Enabler(const Enabler&) = delete;
+        Enabler& operator=(const Enabler&) = delete;
+
+    protected:
+        Enabler();
+
+    private:
+        QHash<QString, MemberEncoding> saved_;
+    };
+
+    // Makes one archive a writer destination for its scope (an export). Paths inside it
+    // then write members, which are collected in memory; the archive is written when
+    // Commit() is called — or, failing that, when the scope ends — to a temporary file
+    // renamed over the destination only when all went well. Until then the destination on
+    // disk is untouched.
+    //
+    // The enabler is a user of the archive's writing stream, as is every file open for
+    // writing in it; the archive is written by the last of them to let go (normally
+    // Commit(), after the export has closed its files).
+    class ArchiveWriterEnabler : public Enabler
+    {
+    public:
+        // `archivePath` names the archive (".qelpkg", ".brevantcollage" or
+        // ".cindralcollage"; a search-path prefix or "decode#" in front is allowed).
+        // Firmware packages and other paths are refused: nothing becomes writable and
+        // Commit() reports the refusal.
+        explicit ArchiveWriterEnabler(const QString& archivePath,
+                                      MemberEncoding encoding = MemberEncoding::Plain);
+        ~ArchiveWriterEnabler() override;
+
+        // Writes the archive now and answers how it went; the archive stops being a writer
+        // destination. A failure names the archive and the cause. When a file is still
+        // open for writing in the archive, the answer is a failure saying so, and the
+        // archive is written when that file is closed. Later calls answer the first result.
+        ArchiveResult Commit();
+        // Gives the export up: nothing is written and the destination stays as it was.
+        void Discard();
+        // The absolute path of the archive file; empty when refused.
+        const QString& ArchiveFile() const { return archiveFile_; }
+
+    private:
+        ArchiveResult Finish(bool discard);
+
+        QString archiveFile_;
+        QString refusal_;
+        bool holding_ = false;
+        std::optional<ArchiveResult> result_;
+    };
+
+    // Clears all writer destinations for its scope (an import).
+    class ArchiveReaderEnabler : public Enabler
+    {
+    public:
+        ArchiveReaderEnabler();
+    };
+
+    // Turns routing off for its scope, so that every path is a plain path (to look at an
+    // archive file itself). Nests.
+    class Suspender
+    {
+    public:
+        Suspender();
+        ~Suspender();
+        Suspender(const Suspender&) = delete;
+        Suspender& operator=(const Suspender&) = delete;
+    };
+};

@@ -1,0 +1,337 @@
+// Writing packages: member order, tools' view of the result, sharing, and failures that
+// must be reported and must not damage what was there.
+
+#include "library/archive/ArchiveLimits.h"
+#include "library/archive/CustomFileSystemEngineHandler.h"
+#include "library/archive/FileLayer.h"
+#include "tests/library/archive/ArchiveTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using Handler = CustomFileSystemEngineHandler;
+using archive_test::TarMember;
+
+namespace {
+
+bool WriteMember(const QString& path, const QByteArray& bytes)
+{
+    FileLayer::File file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const bool written = file.write(bytes) == bytes.size();
+    return file.Close().Ok() && written;
+}
+
+QByteArray ReadMember(const QString& path)
+{
+    FileLayer::File file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+class WritingPackages : public testing::Test
+{
+protected:
+    QString Path(const char* name) const { return folder.Path(QString::fromUtf8(name)); }
+    QStringList FolderContents() const { return QDir(folder.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+
+    archive_test::Folder folder;
+};
+
+TEST_F(WritingPackages, MembersAreWrittenInKeyOrderAsGzipUstar)
+{
+    const QString package = Path("out.qelpkg");
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/b/x"), "bx"));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/a/y"), "ay"));
+        ASSERT_TRUE(FileLayer::MakeDir(package + QStringLiteral("/a")));
+        EXPECT_FALSE(FileLayer::MakeDir(package));
+        // Nothing reaches the disk before the commit.
+        EXPECT_FALSE(QFile::exists(package));
+        EXPECT_TRUE(FileLayer::IsDir(package + QStringLiteral("/a")));
+        EXPECT_TRUE(FileLayer::IsFile(package + QStringLiteral("/b/x")));
+        EXPECT_EQ(FileLayer::EntryList(package, {}, QDir::Dirs), QStringList{QStringLiteral("a")});
+        const ArchiveResult result = writing.Commit();
+        ASSERT_TRUE(result.Ok()) << result.Message().toStdString();
+    }
+    ASSERT_TRUE(archive_test::StartsWithGzipMagic(package));
+    const auto members = archive_test::ReadTar(package);
+    ASSERT_EQ(members.size(), 3);
+    EXPECT_EQ(members[0].path, QStringLiteral("/a/"));
+    EXPECT_TRUE(members[0].directory);
+    EXPECT_EQ(members[1].path, QStringLiteral("a/y"));
+    EXPECT_EQ(members[1].data, QByteArray("ay"));
+    EXPECT_EQ(members[2].path, QStringLiteral("b/x"));
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/b/x")), QByteArray("bx"));
+    EXPECT_EQ(FileLayer::EntryList(package, {}, QDir::Dirs), QStringList{QStringLiteral("a")});
+}
+
+TEST_F(WritingPackages, ArchivesAreReadableByGnuTarAndBsdtar)
+{
+    const QString package = Path("tools.qelpkg");
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(FileLayer::MakeDir(package + QStringLiteral("/a")));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/a/y.bvi"), "ay"));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/b/Grün.bvi"), "bx"));
+        ASSERT_TRUE(writing.Commit().Ok());
+    }
+    for (const char* tool : {"tar", "bsdtar"}) {
+        SCOPED_TRACE(tool);
+        const QString program = QStandardPaths::findExecutable(QString::fromUtf8(tool));
+        if (program.isEmpty())
+            GTEST_SKIP() << tool << " is not installed (scripts/install-deps installs it)";
+        int exitCode = -1;
+        const QByteArray listing = archive_test::RunProgram(program, {QStringLiteral("-tzf"), package}, &exitCode);
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_EQ(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts),
+                  (QStringList{QStringLiteral("/a/"), QStringLiteral("a/y.bvi"), QStringLiteral("b/Grün.bvi")}));
+        const QByteArray content =
+            archive_test::RunProgram(program, {QStringLiteral("-xzOf"), package, QStringLiteral("a/y.bvi")}, &exitCode);
+        EXPECT_EQ(exitCode, 0);
+        EXPECT_EQ(content, QByteArray("ay"));
+    }
+}
+
+TEST_F(WritingPackages, FilesOpenTogetherKeepTheirOwnMembersAndPositions)
+{
+    const QString package = Path("two.brevantcollage");
+    archive_test::StreamMessages messages;
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        FileLayer::File first(package + QStringLiteral("/f/one.bvi"));
+        FileLayer::File second(package + QStringLiteral("/f/two.bvi"));
+        ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(second.open(QIODevice::WriteOnly));
+        first.write("1a");
+        second.write("2a");
+        first.write("1b");
+        second.write("2b");
+        EXPECT_TRUE(first.Close().Ok());
+        EXPECT_TRUE(second.Close().Ok());
+        ASSERT_TRUE(writing.Commit().Ok());
+    }
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/f/one.bvi")), QByteArray("1a1b"));
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/f/two.bvi")), QByteArray("2a2b"));
+    EXPECT_EQ(messages.Take(),
+              (QStringList{QStringLiteral("Request Stream"), QStringLiteral("New Stream Created"),
+                           QStringLiteral("Request Stream"), QStringLiteral("Request Stream"),
+                           QStringLiteral("Stream Released"), QStringLiteral("Stream Released"),
+                           QStringLiteral("Stream Released"), QStringLiteral("Stream Deleted")}));
+}
+
+TEST_F(WritingPackages, ReopenedAndReplacedMembers)
+{
+    const QString package = Path("re.qelpkg");
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), "old bytes"));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), "new")); // WriteOnly truncates
+        FileLayer::File append(package + QStringLiteral("/f/a.bvi"));
+        ASSERT_TRUE(append.open(QIODevice::WriteOnly | QIODevice::Append));
+        append.write("+more");
+        ASSERT_TRUE(append.Close().Ok());
+        // A file made where a folder was replaces it.
+        ASSERT_TRUE(FileLayer::MakeDir(package + QStringLiteral("/g")));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/g"), "file now"));
+        // A member cannot be read back while its package is being written.
+        FileLayer::File reading(package + QStringLiteral("/f/a.bvi"));
+        EXPECT_FALSE(reading.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(writing.Commit().Ok());
+    }
+    const auto members = archive_test::ReadTar(package);
+    ASSERT_EQ(members.size(), 2);
+    EXPECT_EQ(members[0].path, QStringLiteral("f/a.bvi"));
+    EXPECT_EQ(members[0].data, QByteArray("new+more"));
+    EXPECT_EQ(members[1].path, QStringLiteral("g"));
+    EXPECT_FALSE(members[1].directory);
+}
+
+TEST_F(WritingPackages, MembersCannotGrowPastTheCapForTheirKind)
+{
+    const QString package = Path("cap.qelpkg");
+    Handler::ArchiveWriterEnabler writing(package);
+    FileLayer::File file(package + QStringLiteral("/f/a.bvi"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(file.write(QByteArray(int(ArchiveLimits::kMaxImageMemberSize), 'x')), ArchiveLimits::kMaxImageMemberSize);
+    EXPECT_EQ(file.write("y"), -1);
+    // The export is spoilt: nothing is written, and both the file and the commit say why.
+    const ArchiveResult closed = file.Close();
+    EXPECT_FALSE(closed.Ok());
+    const ArchiveResult committed = writing.Commit();
+    EXPECT_FALSE(committed.Ok());
+    EXPECT_TRUE(committed.Message().contains(closed.Message())) << committed.Message().toStdString();
+    EXPECT_FALSE(QFile::exists(package));
+}
+
+TEST_F(WritingPackages, AnUnwritablePlaceFailsAndSaysSo)
+{
+    // A regular file where a folder should be: even root cannot write below it.
+    QFile blocker(Path("blocker"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString package = Path("blocker/out.qelpkg");
+    Handler::ArchiveWriterEnabler writing(package);
+    ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), "bytes"));
+    const ArchiveResult result = writing.Commit();
+    EXPECT_FALSE(result.Ok());
+    EXPECT_TRUE(result.Message().contains(package)) << result.Message().toStdString();
+    EXPECT_EQ(FolderContents(), QStringList{QStringLiteral("blocker")});
+    // Asking again gives the same answer and writes nothing more.
+    EXPECT_EQ(writing.Commit().Message(), result.Message());
+}
+
+// Lowers the largest file this process may write, as a full disk would stop it.
+class ScopedFileSizeLimit
+{
+public:
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = previous_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(WritingPackages, AWriteThatFailsHalfWayLeavesThePreviousArchiveWhole)
+{
+    const QString package = Path("keep.qelpkg");
+    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "the old package"}});
+    const QByteArray before = archive_test::FileBytes(package);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        // Random bytes do not compress: the archive outgrows the limit half-way.
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), archive_test::RandomBytes(60000)));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/b.bvi"), archive_test::RandomBytes(60000)));
+        ScopedFileSizeLimit limit(64 * 1024);
+        const ArchiveResult result = writing.Commit();
+        EXPECT_FALSE(result.Ok());
+        EXPECT_FALSE(result.Message().isEmpty());
+    }
+    EXPECT_EQ(archive_test::FileBytes(package), before);
+    EXPECT_EQ(FolderContents(), QStringList{QStringLiteral("keep.qelpkg")});
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/f/a.bvi")), QByteArray("the old package"));
+}
+
+TEST_F(WritingPackages, ADiscardedExportChangesNothing)
+{
+    const QString package = Path("discard.qelpkg");
+    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "kept"}});
+    const QByteArray before = archive_test::FileBytes(package);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), "replaced"));
+        writing.Discard();
+        // Once given up, the package is read again.
+        EXPECT_EQ(ReadMember(package + QStringLiteral("/f/a.bvi")), QByteArray("kept"));
+    }
+    EXPECT_EQ(archive_test::FileBytes(package), before);
+}
+
+TEST_F(WritingPackages, AFileStillOpenAtTheCommitWritesTheArchiveWhenClosed)
+{
+    const QString package = Path("late.qelpkg");
+    FileLayer::File file(package + QStringLiteral("/f/a.bvi"));
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("late");
+        EXPECT_FALSE(writing.Commit().Ok());
+        EXPECT_FALSE(QFile::exists(package));
+    }
+    const ArchiveResult result = file.Close();
+    ASSERT_TRUE(result.Ok()) << result.Message().toStdString();
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/f/a.bvi")), QByteArray("late"));
+}
+
+TEST_F(WritingPackages, FirmwarePackagesAreNeverWritten)
+{
+    const QString package = Path("fw.qrvpkg");
+    archive_test::WriteTar(package, {{QStringLiteral("/brevant_motion.bin"), TarMember::File, "motion"}});
+    const QByteArray before = archive_test::FileBytes(package);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        FileLayer::File file(package + QStringLiteral("/brevant_motion.bin"));
+        EXPECT_FALSE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(writing.Commit().Message().contains(QStringLiteral("not a package that can be written")));
+    }
+    EXPECT_EQ(archive_test::FileBytes(package), before);
+}
+
+TEST_F(WritingPackages, NonAsciiNamesAreWrittenAsUtf8InAnyLocale)
+{
+    const QString package = Path("utf8.qelpkg");
+    const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        EXPECT_TRUE(WriteMember(package + QStringLiteral("/Grün/ä.bvi"), "a"));
+        EXPECT_TRUE(writing.Commit().Ok());
+    }
+    std::setlocale(LC_CTYPE, previous.c_str());
+    const auto members = archive_test::ReadTar(package);
+    ASSERT_EQ(members.size(), 1);
+    EXPECT_EQ(members[0].path, QStringLiteral("Grün/ä.bvi"));
+}
+
+TEST(WritingPlainFiles, PlainFilesAreReplacedOnlyWhenWhollyWritten)
+{
+    archive_test::Folder folder;
+    const QString path = folder.Path(QStringLiteral("config.xml"));
+    ASSERT_TRUE(WriteMember(path, "first"));
+    EXPECT_EQ(archive_test::FileBytes(path), QByteArray("first"));
+    {
+        FileLayer::File file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ScopedFileSizeLimit limit(64 * 1024);
+        file.write(archive_test::RandomBytes(200000));
+        const ArchiveResult result = file.Close();
+        EXPECT_FALSE(result.Ok());
+        EXPECT_EQ(file.errorString(), result.Message());
+    }
+    EXPECT_EQ(archive_test::FileBytes(path), QByteArray("first"));
+    EXPECT_EQ(QDir(folder.Root()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("config.xml")});
+
+    FileLayer::File blocked(folder.Path(QStringLiteral("config.xml/inside")));
+    EXPECT_FALSE(blocked.open(QIODevice::WriteOnly));
+    EXPECT_FALSE(blocked.errorString().isEmpty());
+}
+
+TEST(WritingPlainFiles, PlainFoldersThroughTheLayer)
+{
+    archive_test::Folder folder;
+    FileLayer::Dir dir(folder.Root());
+    ASSERT_TRUE(dir.mkdir(QStringLiteral("p")));
+    EXPECT_FALSE(dir.mkdir(QStringLiteral("p")));
+    ASSERT_TRUE(dir.cd(QStringLiteral("p")));
+    EXPECT_FALSE(dir.cd(QStringLiteral("missing")));
+    EXPECT_EQ(dir.dirName(), QStringLiteral("p"));
+    ASSERT_TRUE(WriteMember(dir.absoluteFilePath(QStringLiteral("a.bvi")), "a"));
+    EXPECT_TRUE(dir.rename(QStringLiteral("a.bvi"), QStringLiteral("b.bvi")));
+    EXPECT_EQ(dir.entryList({QStringLiteral("*.bvi")}, QDir::Files), QStringList{QStringLiteral("b.bvi")});
+    EXPECT_FALSE(dir.rename(QStringLiteral("b.bvi"), QStringLiteral("x.qelpkg/b.bvi")));
+    EXPECT_TRUE(dir.remove(QStringLiteral("b.bvi")));
+    ASSERT_TRUE(dir.cdUp());
+    EXPECT_TRUE(dir.rmdir(QStringLiteral("p")));
+    EXPECT_EQ(dir.absolutePath(), folder.Root());
+}
+
+} // namespace
