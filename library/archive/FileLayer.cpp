@@ -62,18 +62,15 @@ QStringList ListPackageFolder(const ArchiveEngine& engine, const QStringList& na
         return engine.entryList(filters, nameFilters);
     if (filters == QDir::NoFilter)
         filters = QDir::AllEntries;
-    const QDir::Filters types = QDir::Dirs | QDir::AllDirs | QDir::Files;
-    const bool apart = sort & (QDir::DirsFirst | QDir::DirsLast);
-    if (!apart) {
+    if (!(sort & (QDir::DirsFirst | QDir::DirsLast))) {
         QStringList names = engine.entryList(filters, nameFilters);
         SortNames(&names, sort);
         return names;
     }
-    QStringList dirs = engine.entryList((filters & ~types) | (filters & (QDir::Dirs | QDir::AllDirs)), nameFilters);
-    QStringList files = (filters & QDir::Files) ? engine.entryList((filters & ~types) | QDir::Files, nameFilters)
-                                                : QStringList();
-    if (!(filters & (QDir::Dirs | QDir::AllDirs)))
-        dirs.clear();
+    // Folders and files sorted apart, then joined in the order asked for.
+    const QDir::Filters dirBits = filters & (QDir::Dirs | QDir::AllDirs);
+    QStringList dirs = dirBits ? engine.entryList(dirBits, nameFilters) : QStringList();
+    QStringList files = (filters & QDir::Files) ? engine.entryList(QDir::Files, nameFilters) : QStringList();
     SortNames(&dirs, sort & ~QDir::Reversed);
     SortNames(&files, sort & ~QDir::Reversed);
     QStringList names = sort.testFlag(QDir::DirsLast) ? files + dirs : dirs + files;

@@ -12,8 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
+#include <thread>
 
 using Handler = CustomFileSystemEngineHandler;
 using archive_test::TarMember;
@@ -290,6 +292,45 @@ TEST_F(WritingPackages, NonAsciiNamesAreWrittenAsUtf8InAnyLocale)
     const auto members = archive_test::ReadTar(package);
     ASSERT_EQ(members.size(), 1);
     EXPECT_EQ(members[0].path, QStringLiteral("Grün/ä.bvi"));
+}
+
+TEST_F(WritingPackages, AnExportOnWorkerThreadsLeavesOtherReadersAlone)
+{
+    // The export's enabler lives on this thread, its files are written by two workers,
+    // and a third thread keeps reading another package meanwhile.
+    const QString source = Path("source.qelpkg");
+    archive_test::WriteTar(source, {{QStringLiteral("f/a.bvi"), TarMember::File, "source bytes"}});
+    const QString package = Path("threads.qelpkg");
+    constexpr int kMembersPerWorker = 40;
+    std::atomic<bool> writing{true};
+    std::atomic<int> badReads{0};
+    {
+        Handler::ArchiveWriterEnabler enabler(package);
+        std::thread reader([&] {
+            while (writing.load()) {
+                if (ReadMember(source + QStringLiteral("/f/a.bvi")) != QByteArray("source bytes"))
+                    ++badReads;
+            }
+        });
+        auto work = [&](int worker) {
+            for (int i = 0; i < kMembersPerWorker; ++i) {
+                const QString name = QStringLiteral("/w%1/m%2.bvi").arg(worker).arg(i);
+                WriteMember(package + name, name.toUtf8());
+            }
+        };
+        std::thread first(work, 1);
+        std::thread second(work, 2);
+        first.join();
+        second.join();
+        writing = false;
+        reader.join();
+        ASSERT_TRUE(enabler.Commit().Ok());
+    }
+    EXPECT_EQ(badReads.load(), 0);
+    const auto members = archive_test::ReadTar(package);
+    ASSERT_EQ(members.size(), 2 * kMembersPerWorker);
+    for (const auto& member : members)
+        EXPECT_EQ(QByteArray('/' + member.path.toUtf8()), member.data);
 }
 
 TEST(WritingPlainFiles, PlainFilesAreReplacedOnlyWhenWhollyWritten)

@@ -187,6 +187,9 @@ TEST_F(RecordReading, TheFileLayerDecodesWholeMembers)
     FileLayer::File decoded(path);
     ASSERT_TRUE(decoded.open(QIODevice::ReadOnly));
     EXPECT_EQ(decoded.readAll(), plain);
+    // Folders of a decoded package list as the plain package's do.
+    EXPECT_EQ(FileLayer::Dir(FileLayer::FilePath(path, QStringLiteral(".."))).entryList({QStringLiteral("*.bvi")}, QDir::Files),
+              QStringList{QStringLiteral("a.bvi")});
     // The size of a decoded member is what is stored, as its header says.
     EXPECT_EQ(FileLayer::Size(path), stored.size());
     FileLayer::File raw(ArchivePaths::StripDecodePrefix(path));
