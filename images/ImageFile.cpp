@@ -1,13 +1,11 @@
 #include "images/ImageFile.h"
 
 #include "images/QelRDMImage.h"
-
-#include <QFile>
-#include <QSaveFile>
+#include "library/archive/FileLayer.h"
 
 bool ReadImageRecordFile(const QString& path, QelRDMImage& record)
 {
-    QFile file(path);
+    FileLayer::File file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     return record.ReadFrom(file);
@@ -15,14 +13,14 @@ bool ReadImageRecordFile(const QString& path, QelRDMImage& record)
 
 bool WriteImageRecordFile(const QString& path, const QelRDMImage& record)
 {
-    QSaveFile file(path);
+    FileLayer::File file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    // Flush before committing: commit() flushes the last buffered bytes itself but does
-    // not notice when that write fails, and would put a truncated file in place.
-    if (!record.WriteTo(file) || !file.flush()) {
-        file.cancelWriting(); // the destructor then discards the temporary file
-        return false;
-    }
-    return file.commit();
+    // A write that does not take all its bytes spoils the file, so Close() then keeps the
+    // previous file (or fails the package being written) and says so.
+    const bool written = record.WriteTo(file);
+    const ArchiveResult closed = file.Close();
+    if (!closed)
+        qWarning("%s", qPrintable(closed.Message()));
+    return written && closed.Ok();
 }

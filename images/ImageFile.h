@@ -4,8 +4,8 @@
 
 class QelRDMImage;
 
-// Where LED image files are opened. Reading and writing go through these two functions
-// only, so that moving image files into packages changes this one place.
+// Where LED image files are opened: through the file layer, so that images inside
+// packages ("Lib/p.qelpkg/f/a.bvi") load and save like plain files.
 
 // Reads a whole record from the file at `path`; false when the file cannot be opened or
 // does not hold a valid record of the record's family (the record is unchanged then).

@@ -328,6 +328,10 @@ ArchiveResult File::Close()
     case Backend::Plain:
         if (saving_) {
             auto* saveFile = static_cast<QSaveFile*>(plain_.get());
+            // commit() flushes the last buffered bytes itself but does not notice when
+            // that write fails, and would put a truncated file in place: flush first.
+            if (writeFailure_.isEmpty() && !saveFile->flush())
+                NoteWriteFailure(saveFile->errorString());
             // A short write leaves the old file as it was.
             if (!writeFailure_.isEmpty())
                 saveFile->cancelWriting();

@@ -1,5 +1,7 @@
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
+#include "library/archive/CustomFileSystemEngineHandler.h"
+#include "library/archive/FileLayer.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -314,4 +316,27 @@ TEST_F(ImageRecord, AFailedSaveKeepsThePreviousFileWhole)
         << "no temporary file left behind";
 
     EXPECT_FALSE(large->Save(Path(QStringLiteral("no/such/folder/x.bvi"))));
+}
+
+TEST_F(ImageRecord, ImagesSaveIntoAPackageBeingWrittenAndLoadFromIt)
+{
+    const QString package = Path(QStringLiteral("Show.qelpkg"));
+    const QString member = package + QStringLiteral("/Sky/ref.bvi");
+    {
+        CustomFileSystemEngineHandler::ArchiveWriterEnabler writer(package);
+        ASSERT_TRUE(FileLayer::MakeDir(package + QStringLiteral("/Sky")));
+        ASSERT_TRUE(ReferenceImage()->Save(member));
+        ASSERT_TRUE(writer.Commit().Ok());
+    }
+    BrevantImage loaded;
+    ASSERT_TRUE(loaded.Load(member));
+    EXPECT_EQ(loaded.GetName(), QStringLiteral("ABC"));
+    EXPECT_EQ(loaded.Key(), 0x11223344u);
+    ASSERT_EQ(loaded.FrameCount(), 1);
+    EXPECT_EQ(loaded.GetFrame(0)->indices[126], 126);
+
+    // Outside an export the package is read-only: a save fails and changes nothing.
+    const QByteArray before = ReadAll(package);
+    EXPECT_FALSE(ReferenceImage()->Save(member));
+    EXPECT_EQ(ReadAll(package), before);
 }
