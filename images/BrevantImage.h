@@ -21,6 +21,11 @@ public:
 
     QString FileExtension() const override;
 
+    // RenderFrame keeps the outer ring 1/40 of the sides from the edge; RenderFrameDefault
+    // draws LEDs of 1/20 of the sides.
+    static constexpr int kRenderMarginDivisor = 40;
+    static constexpr int kRenderLedDivisor = 20;
+
     // LED `led`'s position on the unit disc (y up).
     static QPointF LedPosition(int led);
     // A new first-family image of the second-family image's palette, frames and indices:

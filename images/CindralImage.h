@@ -18,6 +18,11 @@ public:
 
     QString FileExtension() const override;
 
+    // RenderFrame keeps the outer ring 1/25 of the sides from the edge; RenderFrameDefault
+    // draws LEDs of 1/15 of the sides.
+    static constexpr int kRenderMarginDivisor = 25;
+    static constexpr int kRenderLedDivisor = 15;
+
     // LED `led`'s position on the unit disc (y up).
     static QPointF LedPosition(int led);
     // A new second-family image of the first-family image's palette, frames and indices:

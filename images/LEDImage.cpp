@@ -3,9 +3,12 @@
 #include "content/ContentMutex.h"
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
+#include "images/GIFWriter.h"
 #include "images/ImageFile.h"
 
 #include <QFileInfo>
+#include <QImage>
+#include <QSaveFile>
 #include <algorithm>
 
 namespace {
@@ -155,6 +158,111 @@ void LEDImage<Image, Traits>::Assign(const LEDImage& other)
     background_ = other.background_;
     transparent_ = other.transparent_;
     palette_ = other.palette_;
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::ExportGIF(const QString& path, int width, int height) const
+{
+    if (width < 1 || height < 1 || width > kGIFMaxSide || height > kGIFMaxSide)
+        return false;
+
+    // A snapshot taken under the lock is what gets written, so the file shows one state
+    // of the image while rendering and writing run without holding ContentMutex.
+    std::vector<Frame> frames;
+    std::array<LEDColor, kPaletteSize> palette;
+    quint8 background = 0;
+    quint8 transparent = 0;
+    {
+        ContentLocker lock(&ContentMutex);
+        frames = frames_;
+        palette = palette_;
+        background = background_;
+        transparent = transparent_;
+    }
+
+    std::array<QRgb, kPaletteSize> table;
+    std::transform(palette.begin(), palette.end(), table.begin(), [](LEDColor c) { return c.ToRgb(); });
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    bool ok = WriteGIFHeader(file, table, width, height, background);
+    // Both families export with the same LED size and no margin.
+    const double ledWidth = qRound(width / 20.0);
+    const double ledHeight = qRound(height / 20.0);
+    for (std::size_t f = 0; ok && f < frames.size(); ++f) {
+        QImage picture;
+        const LEDImageRender render =
+            RenderParameters(frames[f], width, height, ledWidth, ledHeight, 0, 0, Qt::black);
+        ok = render.RenderFrame(palette, picture);
+        if (!ok)
+            break;
+        GIFFrameControl control;
+        control.durationMs = frames[f].duration;
+        if (frames[f].flag != 0) {
+            control.transparent = true;
+            control.transparentIndex = frames[f].flag;
+        } else if (transparent != 0) {
+            control.transparent = true;
+            control.transparentIndex = transparent;
+        }
+        ok = WriteGIFFrame(file, control, ToIndexedPicture(picture, table));
+    }
+    // Flush before committing: commit() does not notice a failing last write.
+    ok = ok && WriteGIFTrailer(file) && file.flush();
+    if (!ok) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::RenderFrame(int frameIndex, int width, int height, double ledWidth,
+                                          double ledHeight, const QColor& background, QImage& target) const
+{
+    // Copied under the lock: the image may be emptied on another thread meanwhile.
+    Frame frame;
+    std::array<LEDColor, kPaletteSize> palette;
+    {
+        ContentLocker lock(&ContentMutex);
+        if (frameIndex < 0 || frameIndex >= int(frames_.size()))
+            return false;
+        frame = frames_[std::size_t(frameIndex)];
+        palette = palette_;
+    }
+    const LEDImageRender render =
+        RenderParameters(frame, width, height, ledWidth, ledHeight, qRound(double(width) / Image::kRenderMarginDivisor),
+                         qRound(double(height) / Image::kRenderMarginDivisor), background);
+    return render.RenderFrame(palette, target);
+}
+
+template <class Image, class Traits>
+bool LEDImage<Image, Traits>::RenderFrameDefault(int frameIndex, int width, int height, QImage& target) const
+{
+    return RenderFrame(frameIndex, width, height, qRound(double(width) / Image::kRenderLedDivisor),
+                       qRound(double(height) / Image::kRenderLedDivisor), QColor(192, 192, 192), target);
+}
+
+template <class Image, class Traits>
+LEDImageRender LEDImage<Image, Traits>::RenderParameters(const Frame& frame, int width, int height,
+                                                         double ledWidth, double ledHeight, double marginX,
+                                                         double marginY, const QColor& background)
+{
+    LEDImageRender render;
+    render.ledPosition = &Image::LedPosition;
+    render.family = kFamilyId;
+    render.indices = frame.indices.data();
+    render.ledCount = kLedCount;
+    render.width = width;
+    render.height = height;
+    render.ledWidth = ledWidth;
+    render.ledHeight = ledHeight;
+    render.marginX = marginX;
+    render.marginY = marginY;
+    render.faceColour = Qt::black;
+    render.backgroundColour = background;
+    return render;
 }
 
 template <class Image, class Traits>

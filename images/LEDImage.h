@@ -2,14 +2,14 @@
 
 #include "content/Content.h"
 #include "images/LEDColor.h"
+#include "images/LEDImageRender.h"
 #include "images/QelRDMImage.h"
+
+#include <QColor>
 
 #include <array>
 #include <memory>
 #include <vector>
-
-// The face renderer of the images' traits (drawing frames as the fixture's face).
-class LEDImageRender;
 
 // One frame of an image of N LEDs.
 template <int N>
@@ -93,6 +93,21 @@ public:
     // Copies name, address, Mosavra id, key, blank flag, frames, format version,
     // background and transparent index and palette. Emits no ContentChanged itself.
     virtual void Assign(const LEDImage& other);
+    // Writes the image as an animated GIF that loops for ever: every frame rendered as
+    // the fixture's face at width × height (LEDs of a twentieth of the sides, black face
+    // and background), reduced to the image's palette. Transparency is the frame's flag
+    // or else the image's transparent index (none when both are 0). The file is written
+    // atomically: false, any previous file left whole, when it cannot be opened or
+    // written completely, or when a side lies outside 1 .. 65535.
+    virtual bool ExportGIF(const QString& path, int width, int height) const;
+    // Renders frame `frameIndex` into `target` (a width × height ARGB32 picture) as the
+    // fixture's face: a black face on `background`, LEDs of ledWidth × ledHeight pixels,
+    // the outer ring a family-specific fraction of the sides from the edge. False,
+    // target untouched, when the frame does not exist or the sizes are unusable.
+    virtual bool RenderFrame(int frameIndex, int width, int height, double ledWidth, double ledHeight,
+                             const QColor& background, QImage& target) const;
+    // RenderFrame with the family's default LED size and a light grey background.
+    virtual bool RenderFrameDefault(int frameIndex, int width, int height, QImage& target) const;
 
     int FrameCount() const;
     // Frame `index`, or null outside 0 .. FrameCount() - 1.
@@ -119,6 +134,10 @@ public:
 private:
     // Clears the blank flag and emits ContentChanged (under ContentMutex).
     void MarkChanged();
+    // The render parameters of `frame` (its indices are referenced, not copied).
+    static LEDImageRender RenderParameters(const Frame& frame, int width, int height, double ledWidth,
+                                           double ledHeight, double marginX, double marginY,
+                                           const QColor& background);
 
     bool blank_ = true;
     std::vector<Frame> frames_;

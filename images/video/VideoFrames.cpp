@@ -1,0 +1,226 @@
+#include "images/video/VideoFrames.h"
+
+#include "images/ImageSink.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+struct FormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+constexpr AVRational kMilliseconds{1, 1000};
+
+int ClampedDuration(qint64 milliseconds)
+{
+    return int(std::clamp<qint64>(milliseconds, 0, INT_MAX));
+}
+
+// Hands decoded pictures to the sink one behind: a picture's display time is only known
+// when the next one arrives.
+class FrameDelivery
+{
+public:
+    FrameDelivery(ImageSink& sink, int maxFrames) : sink_(sink), maxFrames_(maxFrames) {}
+
+    bool Done() const { return stopped_ || delivered_ >= maxFrames_; }
+
+    // A new picture at `timeMs`: the pending one goes out with the time up to it.
+    void Put(QImage picture, qint64 timeMs)
+    {
+        if (hasPending_)
+            Deliver(timeMs - pendingTime_);
+        pending_ = std::move(picture);
+        pendingTime_ = timeMs;
+        hasPending_ = true;
+    }
+
+    // The last picture, shown until `endMs` (0 ms when the end is unknown, -1).
+    void Finish(qint64 endMs)
+    {
+        if (hasPending_ && !Done())
+            Deliver(endMs < 0 ? 0 : endMs - pendingTime_);
+        hasPending_ = false;
+    }
+
+private:
+    void Deliver(qint64 durationMs)
+    {
+        if (Done())
+            return;
+        if (!sink_.PutFrame(pending_, ClampedDuration(durationMs)))
+            stopped_ = true;
+        else
+            ++delivered_;
+    }
+
+    ImageSink& sink_;
+    const int maxFrames_;
+    int delivered_ = 0;
+    bool stopped_ = false;
+    QImage pending_;
+    qint64 pendingTime_ = 0;
+    bool hasPending_ = false;
+};
+
+class VideoReader
+{
+public:
+    VideoReader(ImageSink& sink, int maxFrames) : delivery_(sink, maxFrames) {}
+
+    bool Run(const QString& path)
+    {
+        if (!Open(path))
+            return false;
+        while (!delivery_.Done()) {
+            if (av_read_frame(format_.get(), packet_.get()) < 0)
+                break; // end of file, or a read error: deliver what was decoded
+            const bool ours = packet_->stream_index == stream_->index;
+            // A damaged packet is skipped: the decoder resumes at the next one.
+            const bool sent = ours && avcodec_send_packet(decoder_.get(), packet_.get()) >= 0;
+            av_packet_unref(packet_.get());
+            if (sent && !Drain())
+                return false;
+        }
+        if (!delivery_.Done()) {
+            // Flush: the decoder holds back its last pictures until told the input ended.
+            if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !Drain())
+                return false;
+        }
+        delivery_.Finish(StreamEndMs());
+        return true;
+    }
+
+private:
+    bool Open(const QString& path)
+    {
+        // Named as a local file, and only the file protocol allowed: a media file (a
+        // playlist, say) must not make the import fetch anything from elsewhere.
+        const QByteArray url = "file:" + QFileInfo(path).absoluteFilePath().toUtf8();
+        AVDictionary* options = nullptr;
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+        AVFormatContext* raw = nullptr;
+        const int opened = avformat_open_input(&raw, url.constData(), nullptr, &options);
+        av_dict_free(&options);
+        if (opened < 0)
+            return false;
+        format_.reset(raw);
+        if (avformat_find_stream_info(format_.get(), nullptr) < 0)
+            return false;
+
+        for (unsigned i = 0; i < format_->nb_streams && !stream_; ++i) {
+            if (format_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+                stream_ = format_->streams[i];
+        }
+        if (!stream_)
+            return false;
+        const AVCodec* codec = avcodec_find_decoder(stream_->codecpar->codec_id);
+        if (!codec)
+            return false;
+        decoder_.reset(avcodec_alloc_context3(codec));
+        if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), stream_->codecpar) < 0)
+            return false;
+        decoder_->pkt_timebase = stream_->time_base;
+        if (avcodec_open2(decoder_.get(), codec, nullptr) < 0)
+            return false;
+        frame_.reset(av_frame_alloc());
+        packet_.reset(av_packet_alloc());
+        return frame_ && packet_;
+    }
+
+    // Takes every picture the decoder has ready. False when memory ran out.
+    bool Drain()
+    {
+        while (!delivery_.Done()) {
+            const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+                return true;
+            if (received < 0)
+                return true; // a picture that failed to decode; go on with the next
+            const bool converted = Convert();
+            av_frame_unref(frame_.get());
+            if (!converted)
+                return false;
+        }
+        return true;
+    }
+
+    // Converts the decoded picture and hands it on. The converter is looked up for each
+    // picture's own size and pixel format, since a stream may change them midway.
+    bool Convert()
+    {
+        const int w = frame_->width;
+        const int h = frame_->height;
+        const auto pixelFormat = AVPixelFormat(frame_->format);
+        if (w < 1 || h < 1 || pixelFormat == AV_PIX_FMT_NONE)
+            return true; // nothing to show
+        scaler_.reset(sws_getCachedContext(scaler_.release(), w, h, pixelFormat, w, h, AV_PIX_FMT_RGB32,
+                                           SWS_BILINEAR, nullptr, nullptr, nullptr));
+        QImage picture(w, h, QImage::Format_RGB32);
+        if (!scaler_ || picture.isNull())
+            return false;
+        uint8_t* target[4] = {picture.bits(), nullptr, nullptr, nullptr};
+        const int stride[4] = {int(picture.bytesPerLine()), 0, 0, 0};
+        sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, target, stride);
+
+        qint64 stamp = frame_->pkt_dts;
+        if (stamp == AV_NOPTS_VALUE)
+            stamp = frame_->pts;
+        if (stamp == AV_NOPTS_VALUE)
+            stamp = 0;
+        delivery_.Put(std::move(picture), av_rescale_q(stamp, stream_->time_base, kMilliseconds));
+        return true;
+    }
+
+    // When the stream ends, on the time line of its time stamps; -1 when unknown.
+    qint64 StreamEndMs() const
+    {
+        if (stream_->duration == AV_NOPTS_VALUE || stream_->duration <= 0)
+            return -1;
+        // Time stamps need not start at 0 (MPEG program streams start later), so the end
+        // is the start plus the duration.
+        const qint64 start = stream_->start_time == AV_NOPTS_VALUE ? 0 : stream_->start_time;
+        return av_rescale_q(start + stream_->duration, stream_->time_base, kMilliseconds);
+    }
+
+    FrameDelivery delivery_;
+    std::unique_ptr<AVFormatContext, FormatCloser> format_;
+    std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
+    std::unique_ptr<AVFrame, FrameFreer> frame_;
+    std::unique_ptr<AVPacket, PacketFreer> packet_;
+    std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    AVStream* stream_ = nullptr;
+};
+
+} // namespace
+
+bool ReadVideoFrames(const QString& path, int maxFrames, ImageSink& sink)
+{
+    VideoReader reader(sink, maxFrames);
+    return reader.Run(path);
+}

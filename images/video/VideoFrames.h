@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class ImageSink;
+
+// Decodes the first video stream of a file with FFmpeg into `sink`: at most `maxFrames`
+// frames, each a Format_RGB32 picture of the frame's own size, shown until the next
+// frame's time stamp (the last one until the end of the stream, or 0 ms when the stream
+// does not say how long it is). Time stamps that go backwards give 0 ms, never a
+// negative time. A sink's false ends the decoding.
+//
+// False when the file cannot be opened or holds no decodable video stream, or when
+// memory for a frame or the colour converter cannot be had; otherwise true, even when no
+// frame could be delivered. Only local files are read (no network or other protocol).
+// Any thread; independent calls may run at once.
+bool ReadVideoFrames(const QString& path, int maxFrames, ImageSink& sink);

@@ -1,0 +1,251 @@
+#include "images/BrevantImage.h"
+#include "images/ImageFrames.h"
+#include "images/ImageStore.h"
+#include "images/LEDImageImporter.h"
+#include "images/video/VideoFrames.h"
+#include "tests/images/FFmpegTool.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Records what it is given; refuses the frame numbered `refuseAt` (1-based) and after.
+class RecordingSink : public ImageSink
+{
+public:
+    explicit RecordingSink(int refuseAt = 0) : refuseAt_(refuseAt) {}
+    bool PutFrame(const QImage& image, int durationMs) override
+    {
+        sizes.push_back(image.size());
+        formats.push_back(image.format());
+        durations.push_back(durationMs);
+        return refuseAt_ == 0 || int(durations.size()) < refuseAt_;
+    }
+    std::vector<QSize> sizes;
+    std::vector<QImage::Format> formats;
+    std::vector<int> durations;
+
+private:
+    int refuseAt_;
+};
+
+class Sources : public ::testing::Test
+{
+protected:
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    void WriteFile(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QTemporaryDir dir_;
+};
+
+} // namespace
+
+TEST(ImageStore, ScalesLargeFramesKeepingTheirShape)
+{
+    struct Case {
+        QSize in;
+        int maxW, maxH;
+        QSize stored;
+    };
+    const Case cases[] = {
+        {{1024, 768}, 512, 512, {512, 384}},
+        {{3000, 1000}, 512, 512, {512, 170}},
+        {{333, 1000}, 512, 512, {170, 512}},
+        {{512, 512}, 512, 512, {512, 512}},
+        {{100, 50}, 512, 512, {100, 50}},
+        {{4000, 3000}, -1, -1, {4000, 3000}},
+        {{800, 2000}, -1, 500, {200, 500}},
+        // Extreme shapes keep at least a pixel a side.
+        {{20000, 3}, 512, 512, {512, 1}},
+        {{2, 9000}, 512, 512, {1, 512}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ImageStore::StoredSize(c.in, c.maxW, c.maxH), c.stored) << c.in.width() << "x" << c.in.height();
+
+    ImageStore store(255, 512, 512);
+    QImage big(1024, 768, QImage::Format_RGB32);
+    big.fill(Qt::red);
+    ASSERT_TRUE(store.PutFrame(big, 40));
+    ASSERT_EQ(store.FrameCount(), 1);
+    EXPECT_EQ(store.Frame(0).image.size(), QSize(512, 384));
+    EXPECT_EQ(store.Frame(0).image.pixel(100, 100), qRgb(255, 0, 0));
+    EXPECT_EQ(store.Frame(0).durationMs, 40);
+}
+
+TEST(ImageStore, KeepsIndependentCopiesAndReplaysUntilRefused)
+{
+    // A source that hands over a picture over its own buffer and then reuses the buffer.
+    std::vector<uchar> buffer(4 * 4 * 4, 0x11);
+    ImageStore store;
+    for (int i = 0; i < 5; ++i) {
+        std::fill(buffer.begin(), buffer.end(), uchar(i));
+        ASSERT_TRUE(store.PutFrame(QImage(buffer.data(), 4, 4, QImage::Format_RGB32), 10 * i));
+    }
+    std::fill(buffer.begin(), buffer.end(), uchar(0xEE));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(qBlue(store.Frame(i).image.pixel(3, 3)), i);
+
+    RecordingSink refusing(3);
+    EXPECT_TRUE(store.Replay(refusing));
+    EXPECT_EQ(refusing.durations, (std::vector<int>{0, 10, 20}));
+
+    store.Clear();
+    EXPECT_EQ(store.FrameCount(), 0);
+}
+
+TEST_F(Sources, PicturesStillAndAnimated)
+{
+    QImage still(30, 20, QImage::Format_RGB32);
+    still.fill(Qt::blue);
+    ASSERT_TRUE(still.save(Path("still.png")));
+    RecordingSink sink;
+    EXPECT_TRUE(ReadImageFrames(Path("still.png"), 255, 0, sink));
+    EXPECT_EQ(sink.durations, std::vector<int>{0});
+    EXPECT_EQ(sink.sizes, std::vector<QSize>{QSize(30, 20)});
+
+    // An animation written by the exporter, read back with its delays.
+    BrevantImage image;
+    for (int f = 0; f < 4; ++f) {
+        BrevantImage::Frame frame;
+        frame.duration = 100 + 50 * f;
+        frame.indices.fill(quint8(f));
+        image.AddFrame(frame);
+    }
+    ASSERT_TRUE(image.ExportGIF(Path("anim.gif"), 40, 40));
+    RecordingSink all;
+    EXPECT_TRUE(ReadImageFrames(Path("anim.gif"), 255, 77, all));
+    EXPECT_EQ(all.durations, (std::vector<int>{100, 150, 200, 250}));
+    RecordingSink two;
+    EXPECT_TRUE(ReadImageFrames(Path("anim.gif"), 2, 77, two));
+    EXPECT_EQ(two.durations.size(), 2u);
+    RecordingSink refusing(2);
+    EXPECT_TRUE(ReadImageFrames(Path("anim.gif"), 255, 77, refusing));
+    EXPECT_EQ(refusing.durations.size(), 2u);
+    RecordingSink refusingFirst(1);
+    EXPECT_FALSE(ReadImageFrames(Path("anim.gif"), 255, 77, refusingFirst));
+}
+
+TEST_F(Sources, DamagedOrForeignFilesAreNotPictures)
+{
+    WriteFile("text.png", "this is not a picture");
+    RecordingSink sink;
+    EXPECT_FALSE(ReadImageFrames(Path("text.png"), 255, 0, sink));
+    EXPECT_FALSE(ReadImageFrames(Path("missing.png"), 255, 0, sink));
+
+    // The start of a real animation: the reader recognises it but cannot finish it.
+    BrevantImage image;
+    BrevantImage::Frame frame;
+    frame.duration = 100;
+    for (int f = 0; f < 3; ++f)
+        image.AddFrame(frame);
+    ASSERT_TRUE(image.ExportGIF(Path("whole.gif"), 64, 64));
+    QFile whole(Path("whole.gif"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    WriteFile("cut.gif", whole.readAll().left(850));
+    RecordingSink cut;
+    ReadImageFrames(Path("cut.gif"), 255, 0, cut); // returns, whatever it made of it
+    EXPECT_LE(cut.durations.size(), 1u);
+}
+
+TEST_F(Sources, VideoClipFramesAndTimes)
+{
+    QString error;
+    ASSERT_TRUE(MakeTestClip(Path("clip.mp4"), 32, 24, 10, 1.5, &error)) << error.toStdString();
+
+    RecordingSink sink;
+    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, sink));
+    ASSERT_EQ(sink.durations.size(), 15u);
+    // Every frame lasts until the next one; the last until the stream's end.
+    EXPECT_EQ(sink.durations, std::vector<int>(15, 100));
+    EXPECT_EQ(sink.sizes.front(), QSize(32, 24));
+    EXPECT_EQ(sink.formats.front(), QImage::Format_RGB32);
+
+    RecordingSink five;
+    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 5, five));
+    EXPECT_EQ(five.durations, std::vector<int>(5, 100));
+    RecordingSink refusing(3);
+    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, refusing));
+    EXPECT_EQ(refusing.durations.size(), 3u);
+
+    // Through a store into an importer, as the import dialogs do.
+    ImageStore store(255, 512, 512);
+    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, store));
+    LEDImageImporter<BrevantImage> importer(0, 0, -1, -1, 0, 0, 1, 0, 0, 0, 0, false, 0, 30, 0, 0);
+    store.Replay(importer);
+    BrevantImage image;
+    ASSERT_TRUE(importer.Finish(image));
+    int total = 0;
+    for (int f = 0; f < image.FrameCount(); ++f)
+        total += image.GetFrame(f)->duration;
+    EXPECT_EQ(total, 1500);
+}
+
+TEST_F(Sources, VideoWhoseFrameSizeChangesMidway)
+{
+    // Two MPEG transport streams of different sizes, one after the other in one file: the
+    // second restarts the time stamps and changes the frame size.
+    QString error;
+    ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", "testsrc=size=32x24:rate=10:duration=0.5", "-c:v", "mpeg2video",
+                           Path("a.ts")},
+                          &error))
+        << error.toStdString();
+    ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", "testsrc=size=48x40:rate=10:duration=0.5", "-c:v", "mpeg2video",
+                           Path("b.ts")},
+                          &error))
+        << error.toStdString();
+    QByteArray joined;
+    for (const char* name : {"a.ts", "b.ts"}) {
+        QFile part(Path(QString::fromLatin1(name)));
+        ASSERT_TRUE(part.open(QIODevice::ReadOnly));
+        joined += part.readAll();
+    }
+    WriteFile("joined.ts", joined);
+
+    RecordingSink sink;
+    ASSERT_TRUE(ReadVideoFrames(Path("joined.ts"), 255, sink));
+    ASSERT_GE(sink.sizes.size(), 8u);
+    EXPECT_EQ(sink.sizes.front(), QSize(32, 24));
+    EXPECT_EQ(sink.sizes.back(), QSize(48, 40));
+    for (int duration : sink.durations)
+        EXPECT_GE(duration, 0);
+}
+
+TEST_F(Sources, DamagedVideosFailCleanly)
+{
+    QByteArray noise(20000, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919) ^ (i >> 3));
+    WriteFile("noise.mp4", noise);
+    RecordingSink sink;
+    EXPECT_FALSE(ReadVideoFrames(Path("noise.mp4"), 255, sink));
+    EXPECT_FALSE(ReadVideoFrames(Path("missing.mp4"), 255, sink));
+    WriteFile("empty.mpg", QByteArray());
+    EXPECT_FALSE(ReadVideoFrames(Path("empty.mpg"), 255, sink));
+
+    // A clip cut short, and one with its middle overwritten.
+    QString error;
+    ASSERT_TRUE(MakeTestClip(Path("good.avi"), 32, 24, 10, 1.0, &error)) << error.toStdString();
+    QFile good(Path("good.avi"));
+    ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+    const QByteArray bytes = good.readAll();
+    WriteFile("cut.avi", bytes.left(bytes.size() / 2));
+    QByteArray damaged = bytes;
+    for (int i = damaged.size() / 3; i < damaged.size() / 2; ++i)
+        damaged[i] = char(i * 31);
+    WriteFile("damaged.avi", damaged);
+    for (const char* name : {"cut.avi", "damaged.avi"}) {
+        RecordingSink frames;
+        ReadVideoFrames(Path(QString::fromLatin1(name)), 255, frames); // must return
+        EXPECT_LE(frames.durations.size(), 10u) << name;
+        for (int duration : frames.durations)
+            EXPECT_GE(duration, 0) << name;
+    }
+}
