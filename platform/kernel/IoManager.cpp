@@ -333,6 +333,16 @@ PDEVICE_OBJECT IoGetAttachedDevice(PDEVICE_OBJECT DeviceObject)
     return DeviceObject;
 }
 
+VOID ObReferenceObject(PVOID Object)
+{
+    ReferenceDevice(static_cast<PDEVICE_OBJECT>(Object));
+}
+
+VOID ObDereferenceObject(PVOID Object)
+{
+    DereferenceDevice(static_cast<PDEVICE_OBJECT>(Object));
+}
+
 NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp)
 {
     if (!DeviceObject || !Irp)

@@ -302,6 +302,11 @@ PDEVICE_OBJECT IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_
 VOID IoDetachDevice(PDEVICE_OBJECT TargetDevice);
 PDEVICE_OBJECT IoGetAttachedDevice(PDEVICE_OBJECT DeviceObject);
 
+// Keeps a device object's memory valid (not its driver's interest in it) until the
+// matching dereference. Device objects are the only objects this kernel counts.
+VOID ObReferenceObject(PVOID Object);
+VOID ObDereferenceObject(PVOID Object);
+
 NTSTATUS IoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 VOID IoCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
 
