@@ -146,6 +146,9 @@ private:
         if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), stream_->codecpar) < 0)
             return false;
         decoder_->pkt_timebase = stream_->time_base;
+        // As many decoding threads as the machine has cores: large videos decode several
+        // times faster, and the flush at the end still hands over every picture.
+        decoder_->thread_count = 0;
         if (avcodec_open2(decoder_.get(), codec, nullptr) < 0)
             return false;
         frame_.reset(av_frame_alloc());

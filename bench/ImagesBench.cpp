@@ -1,0 +1,208 @@
+// Speed and memory of the LED image pipeline: importing a 1080p video into a first-family
+// image (against ffmpeg's own palettegen/paletteuse pipeline on the same clip), GIF export
+// of a full image, and the quantiser on a full image's colours.
+#include "images/BrevantImage.h"
+#include "images/ImageStore.h"
+#include "images/LEDImageImporter.h"
+#include "images/Palette.h"
+#include "images/video/VideoFrames.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// The clip: 1920 × 1080, 25 frames/s, 10 s = 250 frames (the most an image holds is 255).
+constexpr int kClipFrames = 250;
+
+QTemporaryDir& WorkDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString ClipPath()
+{
+    return WorkDir().filePath(QStringLiteral("clip1080p.mp4"));
+}
+
+bool RunTool(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + arguments);
+    return process.waitForStarted(-1) && process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+bool MakeClip()
+{
+    return RunTool({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25:duration=10", "-c:v", "libx264",
+                    "-preset", "veryfast", "-pix_fmt", "yuv420p", ClipPath()});
+}
+
+// Peak resident memory of this process, or of its finished children, in MiB.
+double PeakMiB(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+// Counts frames and drops them: the decoder alone.
+class CountingSink : public ImageSink
+{
+public:
+    bool PutFrame(const QImage&, int) override { return ++frames > 0; }
+    int frames = 0;
+};
+
+// The import as the import dialog runs it: the video into a store of frames at most
+// 512 × 512, replayed into an importer, committed into an image.
+void BM_VideoImport1080p(benchmark::State& state)
+{
+    int frames = 0;
+    for (auto _ : state) {
+        ImageStore store(255, 512, 512);
+        if (!ReadVideoFrames(ClipPath(), 255, store)) {
+            state.SkipWithError("the clip could not be read");
+            return;
+        }
+        LEDImageImporter<BrevantImage> importer(0, 0, -1, -1, 0, 0, 1, 0, 0, 0, 0, false, 0, 30, 0, 0);
+        store.Replay(importer);
+        BrevantImage image;
+        importer.Finish(image);
+        frames += store.FrameCount();
+        benchmark::DoNotOptimize(image.FrameCount());
+    }
+    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+    state.counters["peak_MiB"] = PeakMiB(RUSAGE_SELF);
+}
+
+void BM_VideoDecodeOnly1080p(benchmark::State& state)
+{
+    int frames = 0;
+    for (auto _ : state) {
+        CountingSink sink;
+        ReadVideoFrames(ClipPath(), 255, sink);
+        frames += sink.frames;
+    }
+    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+}
+
+// ffmpeg's own way to 256 colours on the same clip: scale to the store's 512 wide,
+// build a palette over all frames, map every frame to it, write a GIF.
+void BM_FFmpegPaletteGenUse1080p(benchmark::State& state)
+{
+    const QString out = WorkDir().filePath(QStringLiteral("ffmpeg.gif"));
+    for (auto _ : state) {
+        if (!RunTool({"-i", ClipPath(), "-filter_complex",
+                      "[0:v]scale=512:288,split[a][b];[a]palettegen[p];[b][p]paletteuse", out})) {
+            state.SkipWithError("ffmpeg failed");
+            return;
+        }
+    }
+    state.counters["frames_per_s"] =
+        benchmark::Counter(double(kClipFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["peak_MiB"] = PeakMiB(RUSAGE_CHILDREN);
+}
+
+BrevantImage& FullImage()
+{
+    static BrevantImage* image = [] {
+        auto* made = new BrevantImage;
+        QRandomGenerator random(7);
+        for (int i = 0; i < 256; ++i)
+            made->SetPaletteColor(i, LEDColor::FromRgb(random.generate()));
+        for (int f = 0; f < 255; ++f) {
+            BrevantImage::Frame frame;
+            frame.duration = 40;
+            for (auto& index : frame.indices)
+                index = quint8(random.bounded(256));
+            made->AddFrame(frame);
+        }
+        return made;
+    }();
+    return *image;
+}
+
+void BM_ExportGIF255Frames(benchmark::State& state)
+{
+    const int side = int(state.range(0));
+    const QString out = WorkDir().filePath(QStringLiteral("export.gif"));
+    for (auto _ : state) {
+        if (!FullImage().ExportGIF(out, side, side)) {
+            state.SkipWithError("export failed");
+            return;
+        }
+    }
+    state.counters["frames_per_s"] =
+        benchmark::Counter(255.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// 255 frames × 127 LEDs of colours that vary smoothly, as a video's do.
+std::vector<QRgb> FullImageColours()
+{
+    std::vector<QRgb> colours;
+    QRandomGenerator random(11);
+    for (int f = 0; f < 255; ++f)
+        for (int led = 0; led < 127; ++led)
+            colours.push_back(qRgb((f + led) % 256, (2 * f + random.bounded(16)) % 256, (led * 2) % 256));
+    return colours;
+}
+
+void BM_MedianCut255x127(benchmark::State& state)
+{
+    const std::vector<QRgb> colours = FullImageColours();
+    std::vector<ColourTriple> triples;
+    for (QRgb c : colours)
+        triples.push_back({quint8(qRed(c)), quint8(qGreen(c)), quint8(qBlue(c))});
+    for (auto _ : state) {
+        std::vector<ColourTriple> work = triples;
+        benchmark::DoNotOptimize(MedianCutQuantize(work, 252));
+    }
+}
+
+void BM_BuildPaletteAndIndices255x127(benchmark::State& state)
+{
+    const std::vector<QRgb> colours = FullImageColours();
+    const QRgb seeds[] = {0xff000000u, 0xffffffffu};
+    for (auto _ : state) {
+        const std::vector<QRgb> list = BuildPalette(seeds, colours, 254);
+        int sum = 0;
+        for (QRgb c : colours)
+            sum += NearestPaletteIndex(list, c);
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_VideoImport1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_VideoDecodeOnly1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_FFmpegPaletteGenUse1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_ExportGIF255Frames)->Arg(256)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MedianCut255x127)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildPaletteAndIndices255x127)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (!WorkDir().isValid() || !MakeClip()) {
+        std::fprintf(stderr, "bench_images: could not make the test clip with ffmpeg\n");
+        return EXIT_FAILURE;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return EXIT_SUCCESS;
+}
