@@ -4,26 +4,12 @@
 #include "link/rdm/DefaultRdmLink.h"
 #include "link/transport/IRdmLink.h"
 #include "platform/system/Clock.h"
+#include "link/rdm/RdmText.h"
 
 #include <algorithm>
 #include <cstring>
 
 using namespace rdm;
-
-namespace {
-
-QString Hex(quint64 value)
-{
-    return QString::number(value, 16);
-}
-
-void Report(IFeedback* feedback, const QString& text, FeedbackStatus status)
-{
-    if (feedback)
-        feedback->AddString(text, status);
-}
-
-} // namespace
 
 // What one SendRequest call sent, for checking the reply against it.
 struct RDMProtocol::Exchange
@@ -54,17 +40,6 @@ RDMProtocol* RDMProtocol::Instance()
     // Lives to the end of the process: the registry and queued commands hold it.
     static RDMProtocol* instance = new RDMProtocol();
     return instance;
-}
-
-void RDMProtocol::Discover(QList<Device*>*, IFeedback* feedback)
-{
-    Report(feedback, QStringLiteral("RDM Discovery: Starting.."), FeedbackNormal);
-    if (!linkProvider_ || !linkProvider_()) {
-        Report(feedback, QStringLiteral(" Error: No communication device detected"), FeedbackError);
-        return;
-    }
-    // The line search is not part of this build: say so rather than report an empty line.
-    Report(feedback, QStringLiteral(" Error: RDM discovery is not available in this build"), FeedbackError);
 }
 
 // ---- byte helpers ------------------------------------------------------------------
@@ -155,6 +130,37 @@ void RDMProtocol::ReverseBytesInto(quint8* destination, const quint8* source, in
 
 // ---- the transaction ---------------------------------------------------------------
 
+int RDMProtocol::BuildRequest(quint8* packet, quint64 destination, quint8 commandClass, quint16 pid, const void* data,
+                              int dataLength)
+{
+    const int packetLength = kMinPacketSize + dataLength;
+    packet[offset::StartCode] = kStartCode;
+    packet[offset::SubStartCode] = kSubStartCode;
+    packet[offset::MessageLength] = quint8(kHeaderSize + dataLength);
+    WriteUid(packet + offset::Destination, UidLow(destination), UidHigh(destination));
+    WriteUid(packet + offset::Source, UidLow(ControllerUid), UidHigh(ControllerUid));
+    packet[offset::PortOrResponseType] = 1;  // port id
+    packet[offset::MessageCount] = 0;
+    WriteUInt16(packet + offset::SubDevice, 0);  // root device
+    packet[offset::CommandClass] = commandClass;
+    WriteUInt16(packet + offset::ParameterId, pid);
+    packet[offset::ParameterDataLength] = quint8(dataLength);
+    if (dataLength > 0)
+        std::memcpy(packet + offset::ParameterData, data, size_t(dataLength));
+    StampTransaction(packet, packetLength);
+    return packetLength;
+}
+
+IRdmLink* RDMProtocol::Link() const
+{
+    return linkProvider_ ? linkProvider_() : nullptr;
+}
+
+void RDMProtocol::SetLinkProvider(LinkProvider provider)
+{
+    linkProvider_ = std::move(provider);
+}
+
 void RDMProtocol::StampTransaction(quint8* packet, int length)
 {
     packet[offset::TransactionNumber] = transaction_++;
@@ -227,26 +233,12 @@ int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClas
                              .arg(device).arg(dataLength).arg(kMaxParameterData).arg(exchange.Command()), FeedbackError);
         return finish(ErrorSendFailed);
     }
-    IRdmLink* link = linkProvider_ ? linkProvider_() : nullptr;
+    IRdmLink* link = Link();
     if (!link)
         return finish(ErrorMalformed);
 
     quint8 packet[kMinPacketSize + kMaxParameterData];
-    const int packetLength = kMinPacketSize + dataLength;
-    packet[offset::StartCode] = kStartCode;
-    packet[offset::SubStartCode] = kSubStartCode;
-    packet[offset::MessageLength] = quint8(kHeaderSize + dataLength);
-    WriteUid(packet + offset::Destination, uidLow, uidHigh);
-    WriteUid(packet + offset::Source, UidLow(ControllerUid), UidHigh(ControllerUid));
-    packet[offset::PortOrResponseType] = 1;  // port id
-    packet[offset::MessageCount] = 0;
-    WriteUInt16(packet + offset::SubDevice, 0);  // root device
-    packet[offset::CommandClass] = commandClass;
-    WriteUInt16(packet + offset::ParameterId, pid);
-    packet[offset::ParameterDataLength] = quint8(dataLength);
-    if (dataLength > 0)
-        std::memcpy(packet + offset::ParameterData, data, size_t(dataLength));
-    StampTransaction(packet, packetLength);
+    const int packetLength = BuildRequest(packet, exchange.destination, commandClass, pid, data, dataLength);
 
     quint8 buffer[kReplyBufferSize];
     int attempts = 0;

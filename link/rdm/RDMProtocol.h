@@ -8,9 +8,11 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class Device;
 class IFeedback;
+class IRdmFamily;
 class IRdmLink;
 class RDMDevice;
 
@@ -42,9 +44,42 @@ public:
 
     // The transaction number the next request will carry.
     quint8 TransactionNumber() const { return transaction_; }
+    // Where transactions go from the next one on. Tests and simulations point the
+    // process-wide engines at their own far end this way (and back at DefaultRdmLink).
+    void SetLinkProvider(LinkProvider provider);
 
-    // IDiscoveryProtocol
+    // IDiscoveryProtocol: finds the RDM fixtures on the line and appends them to
+    // `devices`, which may already hold the lamp fixtures (GetProtocolType() 0) of the
+    // Tarvo discovery. Steps:
+    //  - broadcast DISC_UN_MUTE, then search the whole UID range (in production mode only
+    //    up to kEstaManufacturerId:00000002, the fixtures that have no identifiers yet);
+    //  - query every RDM fixture of the list (DEVICE_INFO, model description, identify);
+    //    one whose model text names a registered family (RdmFamilies) is replaced by an
+    //    object of that family, which must answer its graphics-engine identity or is left
+    //    out; family fixtures without identifiers get new ones from UniqueIdGenerator;
+    //  - merge lamp fixtures that are the same fixture as an RDM one into it;
+    //  - read the standard parameters of every RDM fixture (UpdateDeviceInformation).
+    // On return `devices` holds what survived, in the reverse of the order the list had
+    // after the search; the caller owns them. Every fixture found is left muted.
     void Discover(QList<Device*>* devices, IFeedback* feedback) override;
+
+    // Searches [low, high] (UIDs as low 32 / high 16 bits) with RdmDiscoverySearch over
+    // DiscoveryUniqueBranch and DiscoveryMute, and appends a new RDMDevice (no parent)
+    // for every fixture that acknowledged its mute, in the order found. Returns false, as
+    // every branch of the search does: both halves of every answering range are searched.
+    virtual bool SearchRange(QList<Device*>* devices, quint32 lowLow, quint32 lowHigh, quint32 highLow,
+                             quint32 highHigh, IFeedback* feedback);
+    // One DISC_UNIQUE_BRANCH over [low, high], broadcast: true when the widget says that
+    // an answer came (one fixture, or several colliding); the answer is not decoded.
+    // False without a widget, when the request cannot be sent, or when nothing answers.
+    // Writes no message.
+    virtual bool DiscoveryUniqueBranch(quint32 lowLow, quint32 lowHigh, quint32 highLow, quint32 highHigh,
+                                       IFeedback* feedback);
+    // DISC_UN_MUTE / DISC_MUTE to one fixture or (un-mute) to the broadcast UID: true when
+    // acknowledged (a broadcast expects no answer and is true once sent). A NACK writes
+    // " Device 0x%1 Failed Unmuting: Nack Error %2!" / " Device 0x%1 Failed to Mute: ...".
+    virtual bool DiscoveryUnMute(quint32 uidLow, quint32 uidHigh, IFeedback* feedback);
+    virtual bool DiscoveryMute(quint32 uidLow, quint32 uidHigh, IFeedback* feedback);
 
     // Standard parameters. Each runs one transaction to the fixture's UID and returns
     // true when the fixture acknowledged (a GET: with data, which is then stored in the
@@ -140,6 +175,17 @@ public:
     static constexpr int kMaxAckTimerResends = 10;
     // SUPPORTED_PARAMETERS continuations; real fixtures need one or two.
     static constexpr int kMaxOverflowRounds = 250;
+    // A DISC_UNIQUE_BRANCH answer is 24 encoded bytes; the widget is offered the longest
+    // message it can hand back in one piece.
+    static constexpr int kBranchReplyLength = 63;
+    // The widget collects the answers of every responder in range before it reports;
+    // the tick count must have moved past 60 ms before the reply is read.
+    static constexpr int kBranchReplyWaitMs = 61;
+    // Responders take their time to leave the muted state after the broadcast un-mute.
+    static constexpr int kUnMuteSettleMs = 501;
+    // A mute acknowledgement carries the control field (2 bytes) and, for a responder
+    // with several ports, its binding UID (6 more).
+    static constexpr int kMuteReplyRoom = 8;
 
 protected:
     // One transaction with `fixture`; `answer`'s size is the room on entry and the data
@@ -160,8 +206,19 @@ protected:
 
 private:
     struct Exchange;
+    class SearchLine;
     int CheckReply(const Exchange& exchange, const quint8* reply, int length, IFeedback* feedback) const;
+    // Writes the request to `destination` into `packet` with the next transaction number
+    // and its checksum; returns its length.
+    int BuildRequest(quint8* packet, quint64 destination, quint8 commandClass, quint16 pid, const void* data,
+                     int dataLength);
     void StampTransaction(quint8* packet, int length);
+    IRdmLink* Link() const;
+    bool SendMuteRequest(quint16 pid, quint32 uidLow, quint32 uidHigh, const char* nackMessage, IFeedback* feedback);
+    // Discovery's treatment of one fixture whose model text names `family`: the family
+    // object that replaces `found`, or null when the fixture is left out.
+    std::unique_ptr<RDMDevice> AdoptFamilyFixture(const IRdmFamily& family, RDMDevice* found, QList<Device*>* devices,
+                                                  QList<Device*>* result, IFeedback* feedback);
 
     LinkProvider linkProvider_;
     quint8 transaction_ = 0;

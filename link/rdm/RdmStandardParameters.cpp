@@ -4,24 +4,11 @@
 
 #include "link/devices/RDMDevice.h"
 #include "link/feedback/Feedback.h"
+#include "link/rdm/RdmText.h"
 
 using namespace rdm;
 
 namespace {
-
-QString Hex(quint64 value)
-{
-    return QString::number(value, 16);
-}
-
-// A text answer: the bytes up to the first zero, 8-bit.
-QString TextAnswer(const quint8* data, int length)
-{
-    int end = 0;
-    while (end < length && data[end] != 0)
-        ++end;
-    return QString::fromLatin1(reinterpret_cast<const char*>(data), end);
-}
 
 QByteArray NoData()
 {

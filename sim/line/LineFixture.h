@@ -21,7 +21,7 @@ public:
     virtual QByteArray OnRequest(const QByteArray& packet) = 0;
 
     // The DMX slots of the frame the line now repeats (without the start code).
-    virtual void OnDmxFrame(const QByteArray& slots) { Q_UNUSED(slots); }
+    virtual void OnDmxFrame(const QByteArray& frame) { Q_UNUSED(frame); }
 };
 
 } // namespace sim
