@@ -229,6 +229,11 @@ TEST_F(Sources, DamagedVideosFailCleanly)
     EXPECT_FALSE(ReadVideoFrames(Path("missing.mp4"), 255, sink));
     WriteFile("empty.mpg", QByteArray());
     EXPECT_FALSE(ReadVideoFrames(Path("empty.mpg"), 255, sink));
+    QString toolError;
+    ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", "sine=duration=0.2", Path("sound.wav")}, &toolError))
+        << toolError.toStdString();
+    EXPECT_FALSE(ReadVideoFrames(Path("sound.wav"), 255, sink)); // no video stream
+    EXPECT_TRUE(sink.durations.empty());
 
     // A clip cut short, and one with its middle overwritten.
     QString error;

@@ -163,6 +163,25 @@ TEST(Importer, ASolidPictureImportsToItsColour)
     }
 }
 
+TEST(Importer, FewColoursKeepTheirExactValues)
+{
+    // A gradient gives every LED its own colour; fewer colours than the palette holds
+    // come through unchanged.
+    QImage gradient(200, 200, QImage::Format_RGB32);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            gradient.setPixel(x, y, qRgb(x, y, 100));
+    auto importer = NeutralImporter<BrevantImage>();
+    ASSERT_TRUE(importer.PutFrame(gradient, 40));
+    BrevantImage image;
+    ASSERT_TRUE(importer.Finish(image));
+    const std::span<const QRgb> sampled = importer.CollectedColours(0);
+    for (int led = 0; led < BrevantImage::kLedCount; ++led)
+        EXPECT_EQ(image.GetPaletteColor(image.GetFrame(0)->indices[std::size_t(led)]),
+                  LEDColor::FromRgb(sampled[std::size_t(led)]))
+            << led;
+}
+
 TEST(Importer, EqualFramesMergeAndShortFramesAreLengthened)
 {
     auto importer = NeutralImporter<CindralImage>();
