@@ -22,7 +22,7 @@ class IRdmFamily
 public:
     virtual ~IRdmFamily() = default;
 
-    // A new fixture object of the family, without parent.
+    // A new fixture object of the family, without parent; never null.
     virtual std::unique_ptr<RDMDevice> CreateFixture() const = 0;
     // Reads the graphics engine's unique id, then the FPGA version, into the fixture.
     // False when either cannot be read; discovery then leaves the fixture out.
