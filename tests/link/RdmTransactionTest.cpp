@@ -225,9 +225,10 @@ TEST_F(RdmTransaction, EndlessAckTimerOnAGetFails)
     EXPECT_EQ(replyLength, 0);
     EXPECT_EQ(feedback.Texts(FeedbackError),
               QStringList(" Error! device (0x414201020304) : no answer after 10 ACK_TIMER replies for COMMAND(0x20) and PID(0x400)!"));
-    // Each of the fixture's 109-minute estimates was cut to the longest wait.
-    EXPECT_LT(link.sentAtMs.last() - link.sentAtMs.first(),
-              qint64(RDMProtocol::kMaxAckTimerResends + 1) * RDMProtocol::kMaxAckTimerWaitMs);
+    // Each of the fixture's 109-minute estimates was cut to the longest wait: all ten
+    // together take less than one wait the fixture asked for. (A tighter bound would
+    // measure the machine's load rather than the engine.)
+    EXPECT_LT(link.sentAtMs.last() - link.sentAtMs.first(), qint64(0xFFFF) * RDMProtocol::kAckTimerUnitMs);
 }
 
 TEST_F(RdmTransaction, ReplyLongerThanTheRoomFails)
