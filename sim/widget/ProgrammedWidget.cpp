@@ -1,0 +1,330 @@
+#include "sim/widget/ProgrammedWidget.h"
+#include "platform/usb/UsbDescriptors.h"
+
+#include <QtEndian>
+
+namespace sim {
+
+using namespace platform::usb;
+
+namespace {
+
+constexpr int kPacketSize = 64;
+constexpr int kMaxRdmMessage = 512;
+constexpr quint8 kCommandEndpoint = 0x02;
+constexpr quint8 kCommandReplyEndpoint = 0x82;
+constexpr quint8 kSparePipeEndpoint = 0x04;
+constexpr quint8 kRdmEndpoint = 0x05;
+constexpr quint8 kRdmReplyEndpoint = 0x85;
+
+constexpr quint8 kSetMode = 0x01;
+constexpr quint8 kGetMode = 0x02;
+constexpr quint8 kVersionQuery = 0x07;
+constexpr quint8 kCommand08 = 0x08;
+constexpr quint8 kQuery0A = 0x0A;
+constexpr quint8 kQuery23 = 0x23;
+constexpr quint8 kFrameFirst = 0x30; // '0'
+constexpr quint8 kFrameMiddle = 0x31; // '1'; the last packet for product 0x0002
+constexpr quint8 kFrameLast = 0x32;   // '2'
+
+constexpr int kShortHeaderProductHeader = 3; // product 0x0002: header byte and 16-bit offset
+
+quint16 Word(const QByteArray& bytes, int at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+QByteArray Bytes(std::initializer_list<quint8> values)
+{
+    QByteArray bytes;
+    for (quint8 value : values)
+        bytes.append(char(value));
+    return bytes;
+}
+
+} // namespace
+
+ProgrammedWidget::ProgrammedWidget(WidgetConfig config, std::shared_ptr<DmxLine> line)
+    : WidgetDevice(std::move(config), std::move(line))
+{
+    image_ = QByteArray(ImageSize(), '\0');
+}
+
+int ProgrammedWidget::ImageSize() const
+{
+    switch (config_.productId) {
+    case 0x0011:
+    case 0x0017:
+        return 2048;
+    case 0x001D:
+        return 4096;
+    default:
+        return 512;
+    }
+}
+
+QByteArray ProgrammedWidget::DeviceDescriptor()
+{
+    return VendorDeviceDescriptor(widget_ids::kWidgetVendorId, config_.productId,
+                                  quint16(config_.version[0] << 8 | config_.version[1]),
+                                  config_.serial.isEmpty() ? 0 : 3);
+}
+
+QByteArray ProgrammedWidget::ConfigurationDescriptor(quint8 index)
+{
+    if (index != 0)
+        return {};
+    InterfaceSpec interface;
+    for (quint8 address : {0x02, 0x82, 0x04, 0x84, 0x05, 0x85})
+        interface.endpoints.push_back({address, USB_ENDPOINT_TYPE_BULK, kPacketSize, 0});
+    return MakeConfigurationDescriptor(1, 0x80, 100, {interface});
+}
+
+QByteArray ProgrammedWidget::StringDescriptor(quint8 index, quint16)
+{
+    // The firmware has its strings in one language and gives them whatever is asked.
+    switch (index) {
+    case 0:
+        return MakeLanguageDescriptor();
+    case 1:
+        return MakeStringDescriptor(QStringLiteral("Quorvane"));
+    case 2:
+        return MakeStringDescriptor(QStringLiteral("Velmora DMX/RDM Widget"));
+    case 3:
+        return config_.serial.isEmpty() ? QByteArray() : MakeStringDescriptor(config_.serial);
+    default:
+        return {};
+    }
+}
+
+UsbResponse ProgrammedWidget::BulkOut(quint8 endpoint, const QByteArray& data)
+{
+    switch (endpoint) {
+    case kCommandEndpoint:
+        for (int at = 0; at < data.size(); at += kPacketSize)
+            Command(data.mid(at, kPacketSize));
+        // A frame ends with the transfer that carries it.
+        if (assembling_)
+            FinishFrame();
+        return UsbResponse::Ack;
+    case kRdmEndpoint:
+        for (int at = 0; at < data.size(); at += kPacketSize)
+            RdmMessage(data.mid(at, kPacketSize));
+        return UsbResponse::Ack;
+    case kSparePipeEndpoint:
+        return UsbResponse::Ack;
+    default:
+        return UsbResponse::Stall;
+    }
+}
+
+void ProgrammedWidget::Reply(quint8 endpoint, const QByteArray& packet)
+{
+    if (port_)
+        port_->SendIn(endpoint, packet);
+}
+
+void ProgrammedWidget::Command(const QByteArray& packet)
+{
+    if (packet.isEmpty())
+        return;
+    const bool selectorForm = config_.productId != widget_ids::kWidgetProductId;
+    switch (quint8(packet[0])) {
+    case kSetMode: {
+        std::lock_guard lock(stateMutex_);
+        if (!selectorForm && packet.size() >= 2)
+            modes_[0] = quint8(packet[1]);
+        else if (selectorForm && packet.size() >= 3)
+            modes_[quint8(packet[1])] = quint8(packet[2]);
+        break;
+    }
+    case kGetMode: {
+        const quint8 selector = selectorForm && packet.size() >= 2 ? quint8(packet[1]) : 0;
+        const quint8 mode = Mode(selector);
+        Reply(kCommandReplyEndpoint, selectorForm ? Bytes({kGetMode, selector, mode}) : Bytes({kGetMode, mode}));
+        break;
+    }
+    case kVersionQuery:
+        Reply(kCommandReplyEndpoint, Bytes({kVersionQuery, config_.version[0], config_.version[1]}));
+        break;
+    case kQuery23: {
+        QByteArray reply = Bytes({kQuery23});
+        for (quint8 byte : config_.reply23)
+            reply.append(char(byte));
+        Reply(kCommandReplyEndpoint, reply);
+        break;
+    }
+    case kQuery0A:
+        Reply(kCommandReplyEndpoint, Bytes({kQuery0A, config_.reply0A}));
+        break;
+    case kFrameFirst:
+    case kFrameMiddle:
+    case kFrameLast:
+        DmxPacket(packet);
+        break;
+    case kCommand08:
+    default:
+        break;
+    }
+}
+
+void ProgrammedWidget::DmxPacket(const QByteArray& packet)
+{
+    const quint8 header = quint8(packet[0]);
+    if (config_.productId == widget_ids::kWidgetProductId) {
+        if (header == kFrameLast || packet.size() < kShortHeaderProductHeader)
+            return;
+        const int offset = Word(packet, 1);
+        if (offset == 0)
+            imageLength_ = 0;
+        assembling_ = true;
+        const QByteArray data = packet.mid(kShortHeaderProductHeader);
+        const int count = std::max(0, std::min<int>(data.size(), image_.size() - offset));
+        if (count > 0) {
+            std::copy(data.begin(), data.begin() + count, image_.begin() + offset);
+            imageLength_ = std::max(imageLength_, offset + count);
+        }
+        if (header == kFrameMiddle) // 0x31 marks the last packet of this product's frames
+            FinishFrame();
+        return;
+    }
+    if (header == kFrameFirst) {
+        cursor_ = 0;
+        imageLength_ = 0;
+        assembling_ = true;
+    } else if (!assembling_) {
+        return; // a continuation without its start
+    }
+    const QByteArray data = packet.mid(1);
+    const int count = std::max(0, std::min<int>(data.size(), image_.size() - cursor_));
+    std::copy(data.begin(), data.begin() + count, image_.begin() + cursor_);
+    cursor_ += count;
+    imageLength_ = std::max(imageLength_, cursor_);
+    if (header == kFrameLast)
+        FinishFrame();
+}
+
+void ProgrammedWidget::FinishFrame()
+{
+    assembling_ = false;
+    const QByteArray frame = image_.left(imageLength_);
+    {
+        std::lock_guard lock(stateMutex_);
+        lastFrame_ = frame;
+        ++framesAssembled_;
+    }
+    if (line_)
+        line_->SendDmxFrame(frame.left(512));
+}
+
+void ProgrammedWidget::RdmMessage(const QByteArray& message)
+{
+    if (message.isEmpty())
+        return;
+    auto send = [this](const QByteArray& request, bool answerWanted) {
+        if (request.isEmpty())
+            return LineAnswer{};
+        {
+            std::lock_guard lock(stateMutex_);
+            lineRequests_ << request;
+        }
+        return line_ ? line_->Transact(request, answerWanted) : LineAnswer{};
+    };
+    switch (quint8(message[0])) {
+    case 'P':
+        send(message.mid(1), false);
+        Reply(kRdmReplyEndpoint, "s");
+        break;
+    case 'R':
+        if (message.size() >= 3) {
+            const int offset = Word(message, 1);
+            const QByteArray chunk = message.mid(3);
+            if (offset + chunk.size() <= kMaxRdmMessage) {
+                if (rdmRequest_.size() < offset + chunk.size())
+                    rdmRequest_.resize(offset + chunk.size(), '\0');
+                std::copy(chunk.begin(), chunk.end(), rdmRequest_.begin() + offset);
+            }
+        }
+        break;
+    case 'S': {
+        const int total = message.size() >= 3 ? Word(message, 1) : 0;
+        if (total > 0 && total <= rdmRequest_.size())
+            send(rdmRequest_.left(total), false);
+        rdmRequest_.clear();
+        Reply(kRdmReplyEndpoint, "s");
+        break;
+    }
+    case 'Q': {
+        if (message.size() < 4) {
+            Reply(kRdmReplyEndpoint, "r");
+            break;
+        }
+        ReplyWithAnswer(send(message.mid(3), true), Word(message, 1));
+        break;
+    }
+    case 'T': {
+        const int total = message.size() >= 5 ? Word(message, 1) : 0;
+        const int expected = message.size() >= 5 ? Word(message, 3) : 0;
+        const QByteArray request = total > 0 && total <= rdmRequest_.size() ? rdmRequest_.left(total) : QByteArray();
+        rdmRequest_.clear();
+        if (request.isEmpty()) {
+            Reply(kRdmReplyEndpoint, "r");
+            break;
+        }
+        ReplyWithAnswer(send(request, true), expected);
+        break;
+    }
+    case 0x60:
+        Reply(kRdmReplyEndpoint, Bytes({0x60}));
+        break;
+    default:
+        break;
+    }
+}
+
+void ProgrammedWidget::ReplyWithAnswer(const LineAnswer& answer, int expected)
+{
+    if (answer.kind == LineAnswer::Kind::None) {
+        Reply(kRdmReplyEndpoint, "r");
+        return;
+    }
+    const QByteArray bytes = answer.bytes.left(std::min(expected, kMaxRdmMessage));
+    if (bytes.size() <= kPacketSize - 1) {
+        Reply(kRdmReplyEndpoint, "p" + bytes);
+        return;
+    }
+    QByteArray start("t");
+    start.append(char(bytes.size() & 0xFF));
+    start.append(char(bytes.size() >> 8));
+    start.append(bytes.left(kPacketSize - 3));
+    Reply(kRdmReplyEndpoint, start);
+    for (int at = kPacketSize - 3; at < bytes.size(); at += kPacketSize - 1)
+        Reply(kRdmReplyEndpoint, "u" + bytes.mid(at, kPacketSize - 1));
+}
+
+QByteArray ProgrammedWidget::LastFrame() const
+{
+    std::lock_guard lock(stateMutex_);
+    return lastFrame_;
+}
+
+int ProgrammedWidget::FramesAssembled() const
+{
+    std::lock_guard lock(stateMutex_);
+    return framesAssembled_;
+}
+
+quint8 ProgrammedWidget::Mode(quint8 selector) const
+{
+    std::lock_guard lock(stateMutex_);
+    auto it = modes_.find(selector);
+    return it != modes_.end() ? it->second : 0;
+}
+
+QList<QByteArray> ProgrammedWidget::LineRequests() const
+{
+    std::lock_guard lock(stateMutex_);
+    return lineRequests_;
+}
+
+} // namespace sim
