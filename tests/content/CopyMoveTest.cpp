@@ -2,8 +2,12 @@
 #include "content/policies/NamedPolicies.h"
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
+#include "link/ui/OperationDialog.h"
+#include "platform/system/Clock.h"
 #include "tests/content/MemoryFolders.h"
 
+#include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -195,3 +199,38 @@ TEST_P(CopyMove, MovesInsideOneTree)
 }
 
 INSTANTIATE_TEST_SUITE_P(AtOnceAndLater, CopyMove, testing::Values(Answer::AtOnce, Answer::Later));
+
+// The way the program runs an operation: on the operation dialog's worker thread, with the
+// folders answering from the link thread.
+TEST(CopyThroughOperationDialog, RunsOnTheWorkerThreadAndCancelEndsAWaitThatWouldNeverEnd)
+{
+    MemoryFolder library(UniqueNamesAndChannels::Instance(), QStringLiteral("Library"));
+    MemoryContent* sky = library.AddContent(QStringLiteral("Sky"), 1);
+    MemoryFolder fixture(UniqueNamesAndChannels::Instance(), QStringLiteral("Fixture"));
+    fixture.SetAnswer(Answer::Later);
+
+    ContentCopyOperation copy;
+    copy.SetItems({sky});
+    copy.SetTarget(&fixture);
+    {
+        OperationDialog dialog;
+        EXPECT_TRUE(dialog.Run(&copy));
+    }
+    EXPECT_EQ(copy.thread(), QThread::currentThread()) << "handed back after the run";
+    EXPECT_EQ(fixture.Log().Lines(), QStringList{"add Fixture/Sky@1"});
+
+    // The fixture never answers: only the user's cancel ends the run.
+    fixture.SetHeld(MemoryFolder::Add);
+    ContentCopyOperation stuck;
+    stuck.SetItems({sky});
+    stuck.SetTarget(&fixture);
+    {
+        OperationDialog dialog;
+        QTimer::singleShot(platform::Clock::TimerIntervalMs(20), &dialog, &OperationDialog::cancel);
+        EXPECT_FALSE(dialog.Run(&stuck));
+    }
+    // Its late answer, after the dialog and its feedback are gone, reaches nothing.
+    fixture.ReleaseHeld();
+    MemoryLink::Instance().Drain();
+    EXPECT_EQ(fixture.ChildCount(), 2);
+}
