@@ -1,0 +1,44 @@
+#include "drivers/components/usb/qex_usb/QexUsbPublic.h"
+#include "platform/kernel/KernelTypes.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CodeCase
+{
+    const char* name;
+    std::uint32_t code;
+    std::uint32_t value;
+    ULONG function;
+    ULONG method;
+};
+
+// The values user-mode callers have compiled in: any change here breaks them.
+const CodeCase kCodes[] = {
+    {"GET_DEVICE_DESCRIPTOR", IOCTL_WIDGET_GET_DEVICE_DESCRIPTOR, 0x222004, 0x801, METHOD_BUFFERED},
+    {"GET_CONFIGURATION_DESCRIPTOR", IOCTL_WIDGET_GET_CONFIGURATION_DESCRIPTOR, 0x222008, 0x802, METHOD_BUFFERED},
+    {"GET_MAP_HEADER", IOCTL_WIDGET_GET_MAP_HEADER, 0x22200C, 0x803, METHOD_BUFFERED},
+    {"GET_MAP", IOCTL_WIDGET_GET_MAP, 0x222010, 0x804, METHOD_BUFFERED},
+    {"RESET_PIPE", IOCTL_WIDGET_RESET_PIPE, 0x222035, 0x80D, METHOD_IN_DIRECT},
+    {"ABORT_PIPE", IOCTL_WIDGET_ABORT_PIPE, 0x22203D, 0x80F, METHOD_IN_DIRECT},
+    {"GET_STRING_DESCRIPTOR", IOCTL_WIDGET_GET_STRING_DESCRIPTOR, 0x222044, 0x811, METHOD_BUFFERED},
+    {"READ_PIPE", IOCTL_WIDGET_READ_PIPE, 0x222086, 0x821, METHOD_OUT_DIRECT},
+    {"WRITE_PIPE", IOCTL_WIDGET_WRITE_PIPE, 0x222089, 0x822, METHOD_IN_DIRECT},
+    {"GET_SHORT_MAP", IOCTL_WIDGET_GET_SHORT_MAP, 0x22208C, 0x823, METHOD_BUFFERED},
+    {"GET_SHORT_MAP_HEADER", IOCTL_WIDGET_GET_SHORT_MAP_HEADER, 0x222090, 0x824, METHOD_BUFFERED},
+    {"SET_MODE", IOCTL_WIDGET_SET_MODE, 0x222096, 0x825, METHOD_OUT_DIRECT},
+    {"GET_MODE", IOCTL_WIDGET_GET_MODE, 0x22209A, 0x826, METHOD_OUT_DIRECT},
+    {"SEND_COMMAND_8", IOCTL_WIDGET_SEND_COMMAND_8, 0x22209E, 0x827, METHOD_OUT_DIRECT},
+};
+
+TEST(WidgetControlCodes, AreTheKernelsControlCodesWithTheirPublishedValues)
+{
+    for (const CodeCase& c : kCodes) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.code, c.value);
+        EXPECT_EQ(c.code, CTL_CODE(FILE_DEVICE_UNKNOWN, c.function, c.method, FILE_ANY_ACCESS));
+    }
+}
+
+} // namespace
