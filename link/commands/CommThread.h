@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QPointer>
+#include <QThread>
+#include <QUuid>
+#include <QWaitCondition>
+
+#include <functional>
+
+class Command;
+
+// The command thread: one first-in-first-out queue of commands, executed one at a time.
+// While the queue is empty it keeps the DMX line alive: after kIdleFrameMs of virtual
+// time without a command it calls the idle action (the manager writes one all-zero DMX
+// frame) and emits CommandQueueIdle(), and again after every further kIdleFrameMs.
+//
+// Threads: Enqueue and FindCommand from any thread; the signals other than CommandQueued
+// are emitted on the command thread. The queue mutex is never held while a command
+// executes or a signal is emitted.
+class CommThread : public QThread
+{
+    Q_OBJECT
+public:
+    // `idleAction` runs on the command thread at each idle interval; it may be empty.
+    explicit CommThread(std::function<void()> idleAction = {}, QObject* parent = nullptr);
+    // Stop().
+    ~CommThread() override;
+
+    // Appends the command (which must already live in this thread), emits
+    // CommandQueued(id) on the calling thread and starts the thread if it is not running.
+    // `origin` is the thread the command goes back to once it has executed.
+    void Enqueue(Command* command, QThread* origin);
+    // Starts the thread unless it runs or has been stopped.
+    void StartThread();
+    // The queued command with that id, or null; the one executing is no longer queued.
+    Command* FindCommand(const QUuid& id) const;
+
+    // Stops the loop after the command executing now (if any) and waits for the thread.
+    // Commands still queued stay unexecuted, get no CommandCompleted and are not deleted.
+    void Stop();
+    // The same without waiting; a command may call it on the command thread.
+    void RequestStop();
+
+    // Quiet time after which the idle frame goes out.
+    static constexpr qint64 kIdleFrameMs = 30000;
+
+signals:
+    void CommandQueueIdle();
+    void CommandQueued(QUuid commandId);
+    void ExecutingNextCommand(QUuid commandId);
+    void CommandCompleted(QUuid commandId);
+
+protected:
+    void run() override;
+
+private:
+    struct Entry
+    {
+        Command* command;
+        QPointer<QThread> origin;
+    };
+    // One command from dequeue to CommandCompleted.
+    void RunCommand(const Entry& entry);
+
+    mutable QMutex mutex_;   // the queue and the stop flag
+    QWaitCondition wakeUp_;  // an enqueue or the stop
+    bool stop_ = false;
+    QList<Entry> queue_;
+    const std::function<void()> idleAction_;
+};
