@@ -4,6 +4,7 @@
 #include "link/transport/RdmWidget.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QMetaType>
 
 #include <mutex>
@@ -18,8 +19,13 @@ CommManager* instance = nullptr;
 CommManager* CommManager::Instance()
 {
     std::lock_guard lock(instanceMutex);
-    if (!instance)
+    if (!instance) {
+        // Should the program not tear the manager down itself, it goes with the
+        // application object, while the devices it uses are still there.
+        static const bool teardownRegistered = (qAddPostRoutine(&CommManager::DestroyInstance), true);
+        Q_UNUSED(teardownRegistered);
         instance = new CommManager();
+    }
     return instance;
 }
 

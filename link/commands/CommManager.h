@@ -16,7 +16,8 @@ class RdmWidget;
 // the thread the manager lives in (the GUI thread).
 //
 // Lifetime: Instance() makes it and it lives until DestroyInstance(), which the program
-// calls before its devices go (and tests call between machines). Teardown stops the
+// calls before its devices go (and tests call between machines); failing that, it goes
+// when the application object is destroyed. Teardown stops the
 // command thread after the command executing now, then releases the widget, so a running
 // command never loses its widget; commands still queued are left unexecuted and belong to
 // whoever queued them. Instance() after DestroyInstance() makes a fresh manager that
