@@ -68,9 +68,13 @@ public:
     // Runs `work` on the manager's thread after `delayMs` of virtual time. False (and the
     // work dropped) after shutdown.
     bool Post(std::function<void()> work, qint64 delayMs = 0);
+    // How long in virtual time the manager's work may take before a wait for it gives
+    // up: the work only runs code (and deliberate delays), so this guards against a hang.
+    static constexpr qint64 kIdleLimitMs = 600'000;
+
     // Waits until no work is queued, delayed or running. False on timeout, or when called
     // on the manager's own thread.
-    bool WaitUntilIdle(qint64 timeoutMs);
+    bool WaitUntilIdle(qint64 timeoutMs = kIdleLimitMs);
 
     // Requests to a device's stack; each runs on the manager's thread and waits for it.
     NTSTATUS StopDevice(PDEVICE_OBJECT pdo);  // query stop, then stop

@@ -678,7 +678,7 @@ UsbBus::~UsbBus()
         closing_ = true;
     }
     DetachAll();
-    pnp_.WaitUntilIdle(60'000);
+    pnp_.WaitUntilIdle();
     for (const auto& attachment : attachments_)
         if (attachment->pdo)
             qWarning("USB bus: port %d still has its device object at shutdown", attachment->port);

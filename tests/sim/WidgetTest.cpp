@@ -83,7 +83,7 @@ protected:
     {
         auto widget = std::make_shared<sim::ProgrammedWidget>(config, line_);
         port_ = bus_->Attach(widget);
-        EXPECT_TRUE(pnp_->WaitUntilIdle(5000));
+        EXPECT_TRUE(pnp_->WaitUntilIdle());
         host_ = std::make_unique<WidgetHost>(bus_->PhysicalDevice(port_));
         EXPECT_EQ(host_->Configure(), Bytes({0x02, 0x82, 0x04, 0x84, 0x05, 0x85}));
         return widget;
@@ -286,11 +286,11 @@ TEST_F(WidgetTest, TheUnprogrammedWidgetComesBackProgrammedOnceReleasedWithTheFi
     config.serial = "77";
     auto bare = std::make_shared<sim::UnprogrammedWidget>(config, line_);
     port_ = bus_->Attach(bare);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
     ASSERT_EQ(pnp_->Devices().at(0).vendorId, widget_ids::kUnprogrammedVendorId);
     WidgetHost host(bus_->PhysicalDevice(port_));
     Download(host);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
 
     auto programmed = std::dynamic_pointer_cast<sim::ProgrammedWidget>(bus_->Device(port_));
     ASSERT_TRUE(programmed);
@@ -308,10 +308,10 @@ TEST_F(WidgetTest, APartialDownloadLeavesTheWidgetUnprogrammed)
 {
     auto bare = std::make_shared<sim::UnprogrammedWidget>(sim::WidgetConfig{}, line_);
     port_ = bus_->Attach(bare);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
     WidgetHost host(bus_->PhysicalDevice(port_));
     Download(host, 1);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
     EXPECT_EQ(bus_->Device(port_), bare);
     EXPECT_EQ(bare->Releases(), 1);
     EXPECT_FALSE(bare->HeldInReset());

@@ -76,7 +76,7 @@ TEST_F(IoManagerTest, EachControlMethodDeliversTheBuffersTheKernelBuilds)
         SCOPED_TRACE(c.name);
         probe::SetReply(reply);
         auto request = file->DeviceControl(c.code, input, output);
-        ASSERT_TRUE(request->Wait(1000));
+        ASSERT_TRUE(request->Wait(kCompletes));
         EXPECT_EQ(request->Status(), STATUS_SUCCESS);
         const probe::Observation seen = probe::Last();
         EXPECT_EQ(seen.major, IRP_MJ_DEVICE_CONTROL);
@@ -112,7 +112,7 @@ TEST_F(IoManagerTest, BufferedOutputOfAFailedRequestIsNotCopiedBack)
     auto file = Open();
     probe::SetReply("XYZ", STATUS_UNSUCCESSFUL);
     auto request = file->DeviceControl(probe::IOCTL_PROBE_BUFFERED, QByteArray(), QByteArray("abc"));
-    ASSERT_TRUE(request->Wait(1000));
+    ASSERT_TRUE(request->Wait(kCompletes));
     EXPECT_EQ(request->Status(), STATUS_UNSUCCESSFUL);
     EXPECT_EQ(request->Error(), platform::io::ERROR_GEN_FAILURE);
     EXPECT_EQ(request->OutputBuffer(), QByteArray("abc"));
@@ -125,7 +125,7 @@ TEST_F(IoManagerTest, WritesAreDirectOrBufferedAsTheDeviceAsks)
         SCOPED_TRACE(path);
         auto file = Open(path);
         auto request = file->Write(data, 512);
-        ASSERT_TRUE(request->Wait(1000));
+        ASSERT_TRUE(request->Wait(kCompletes));
         EXPECT_EQ(request->Status(), STATUS_SUCCESS);
         EXPECT_EQ(request->BytesTransferred(), 600u);
         const probe::Observation seen = probe::Last();
@@ -143,7 +143,7 @@ TEST_F(IoManagerTest, AnEmptyDirectWriteCarriesNoBuffer)
 {
     auto file = Open();
     auto request = file->Write(QByteArray());
-    ASSERT_TRUE(request->Wait(1000));
+    ASSERT_TRUE(request->Wait(kCompletes));
     EXPECT_FALSE(probe::Last().hasMdl);
     EXPECT_EQ(probe::Last().writeLength, 0u);
 }
@@ -161,7 +161,7 @@ TEST_F(IoManagerTest, APendedRequestCompletesThroughTheRequestObject)
         auto release = file->DeviceControl(probe::IOCTL_PROBE_RELEASE, Release(STATUS_SUCCESS, 4), 0);
         release->Wait(-1);
     });
-    ASSERT_TRUE(held->Wait(1000));
+    ASSERT_TRUE(held->Wait(kCompletes));
     releaser.join();
     EXPECT_EQ(held->Status(), STATUS_SUCCESS);
     EXPECT_EQ(held->BytesTransferred(), 4u);
@@ -174,13 +174,13 @@ TEST_F(IoManagerTest, ACancelledRequestEndsCancelled)
     auto held = file->DeviceControl(probe::IOCTL_PROBE_HOLD, QByteArray(), 4);
     ASSERT_FALSE(held->IsComplete());
     held->Cancel();
-    ASSERT_TRUE(held->Wait(1000));
+    ASSERT_TRUE(held->Wait(kCompletes));
     EXPECT_EQ(held->Status(), STATUS_CANCELLED);
     EXPECT_EQ(held->Error(), platform::io::ERROR_OPERATION_ABORTED);
     held->Cancel(); // too late: nothing happens
     // The driver no longer holds it.
     auto release = file->DeviceControl(probe::IOCTL_PROBE_RELEASE, Release(STATUS_SUCCESS, 0), 0);
-    ASSERT_TRUE(release->Wait(1000));
+    ASSERT_TRUE(release->Wait(kCompletes));
     EXPECT_EQ(release->Status(), STATUS_UNSUCCESSFUL);
 }
 

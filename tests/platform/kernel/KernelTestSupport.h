@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+// How long a test waits for something that must happen, in virtual time: long enough
+// that a loaded machine's scheduler cannot make it expire first.
+constexpr qint64 kCompletes = 600'000;
+
 // Every kernel test ends with the pool as it began: a leak of a request, a memory
 // descriptor list, a device or a driver object fails the test that caused it.
 class KernelTest : public ::testing::Test

@@ -1,4 +1,5 @@
 #include "platform/kernel/PnpManager.h"
+#include "tests/platform/kernel/ForwardAndWait.h"
 #include "tests/platform/kernel/KernelTestSupport.h"
 
 #include <QStringList>
@@ -109,23 +110,7 @@ struct FunctionDevice
     PDEVICE_OBJECT lower;
 };
 
-NTSTATUS SignalEvent(PDEVICE_OBJECT, PIRP, PVOID context)
-{
-    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
-
-// Passes the request down and waits for the lower drivers, keeping it.
-NTSTATUS ForwardAndWait(PDEVICE_OBJECT lower, PIRP irp)
-{
-    KEVENT done;
-    KeInitializeEvent(&done, NotificationEvent, FALSE);
-    IoCopyCurrentIrpStackLocationToNext(irp);
-    IoSetCompletionRoutine(irp, &SignalEvent, &done, TRUE, TRUE, TRUE);
-    if (IoCallDriver(lower, irp) == STATUS_PENDING)
-        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
-    return irp->IoStatus.Status;
-}
+using test_drivers::ForwardAndWait;
 
 NTSTATUS FunctionPnp(PDEVICE_OBJECT fdo, PIRP irp)
 {
@@ -218,7 +203,7 @@ protected:
         static_cast<BusDevice*>(pdo->DeviceExtension)->gone = false;
         pdo->Flags &= ~DO_DEVICE_INITIALIZING;
         pnp_->ReportArrival(pdo, kVendor, product);
-        EXPECT_TRUE(pnp_->WaitUntilIdle(5000));
+        EXPECT_TRUE(pnp_->WaitUntilIdle());
         return pdo;
     }
 
@@ -226,7 +211,7 @@ protected:
     {
         static_cast<BusDevice*>(pdo->DeviceExtension)->gone = true;
         pnp_->ReportRemoval(pdo);
-        EXPECT_TRUE(pnp_->WaitUntilIdle(5000));
+        EXPECT_TRUE(pnp_->WaitUntilIdle());
     }
 
     std::unique_ptr<LoadedDriver> bus_;
@@ -322,7 +307,7 @@ TEST_F(PnpManagerTest, DelayedWorkRunsInVirtualTimeAndIdleWaitsForIt)
 {
     std::atomic<bool> ran{false};
     pnp_->Post([&] { ran = true; }, 500);
-    EXPECT_TRUE(pnp_->WaitUntilIdle(5000));
+    EXPECT_TRUE(pnp_->WaitUntilIdle());
     EXPECT_TRUE(ran);
 }
 

@@ -16,7 +16,7 @@ public:
     ~SubmittedUrb(); // waits for completion: a request must not outlive its URB
 
     // True once completed; waits up to `timeoutMs` of virtual time (negative: for ever).
-    bool Wait(qint64 timeoutMs = 1000);
+    bool Wait(qint64 timeoutMs);
     void Cancel();
 
     NTSTATUS Status() const { return ioStatus_.Status; }

@@ -20,7 +20,7 @@ protected:
         bus_ = std::make_unique<UsbBus>(*pnp_);
         device_ = std::make_shared<TestDevice>();
         port_ = bus_->Attach(device_);
-        ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+        ASSERT_TRUE(pnp_->WaitUntilIdle());
         pdo_ = bus_->PhysicalDevice(port_);
         ASSERT_NE(pdo_, nullptr);
         // Held by the test, so that requests after a removal still have a device object.
@@ -159,8 +159,8 @@ TEST_F(UsbBusTest, SeveralReadsWaitOnAPipeAndTakeOnePacketEachInOrder)
     EXPECT_EQ(bus_->PendingTransfers(port_), 3);
     device_->Send(0x81, "one");
     device_->Send(0x81, QByteArray(64, 'x'));
-    ASSERT_TRUE(reads[0]->Wait(1000));
-    ASSERT_TRUE(reads[1]->Wait(1000));
+    ASSERT_TRUE(reads[0]->Wait(kCompletes));
+    ASSERT_TRUE(reads[1]->Wait(kCompletes));
     EXPECT_FALSE(reads[2]->Wait(10));
     EXPECT_EQ(QByteArray(buffers[0], int(reads[0]->Urb().UrbBulkOrInterruptTransfer.TransferBufferLength)), "one");
     EXPECT_EQ(reads[1]->Urb().UrbBulkOrInterruptTransfer.TransferBufferLength, 64u);
@@ -179,7 +179,7 @@ TEST_F(UsbBusTest, SeveralReadsWaitOnAPipeAndTakeOnePacketEachInOrder)
     EXPECT_EQ(urb.UrbHeader.Status, USBD_STATUS_BUFFER_OVERRUN);
 
     reads[2]->Cancel();
-    ASSERT_TRUE(reads[2]->Wait(1000));
+    ASSERT_TRUE(reads[2]->Wait(kCompletes));
     EXPECT_EQ(reads[2]->Status(), STATUS_CANCELLED);
     EXPECT_EQ(reads[2]->Urb().UrbHeader.Status, USBD_STATUS_CANCELED);
 }
@@ -192,7 +192,7 @@ TEST_F(UsbBusTest, AbortingAPipeCancelsWhatWaitsOnItOnly)
     SubmittedUrb interrupt(pdo_, TransferUrb(pipes[2].PipeHandle, b, sizeof b, USBD_TRANSFER_DIRECTION_IN));
     URB abort = PipeUrb(URB_FUNCTION_ABORT_PIPE, pipes[1].PipeHandle);
     EXPECT_EQ(SubmitUrb(pdo_, abort), STATUS_SUCCESS);
-    ASSERT_TRUE(bulk.Wait(1000));
+    ASSERT_TRUE(bulk.Wait(kCompletes));
     EXPECT_EQ(bulk.Status(), STATUS_CANCELLED);
     EXPECT_FALSE(interrupt.Wait(10));
 
@@ -246,13 +246,13 @@ TEST_F(UsbBusTest, HeldOutTransfersWaitUntilReleasedOrAborted)
     EXPECT_FALSE(one.Wait(10));
     URB abort = PipeUrb(URB_FUNCTION_ABORT_PIPE, pipes[0].PipeHandle);
     EXPECT_EQ(SubmitUrb(pdo_, abort), STATUS_SUCCESS);
-    ASSERT_TRUE(one.Wait(1000));
+    ASSERT_TRUE(one.Wait(kCompletes));
     EXPECT_EQ(one.Status(), STATUS_CANCELLED);
 
     SubmittedUrb two(pdo_, TransferUrb(pipes[0].PipeHandle, second, 1));
     EXPECT_TRUE(device_->received.isEmpty());
     bus_->HoldOutTransfers(port_, 0x01, false);
-    ASSERT_TRUE(two.Wait(1000));
+    ASSERT_TRUE(two.Wait(kCompletes));
     EXPECT_EQ(two.Status(), STATUS_SUCCESS);
     EXPECT_EQ(device_->received, QList<QByteArray>({"2"}));
 }
@@ -263,7 +263,7 @@ TEST_F(UsbBusTest, AfterTheDeviceLeavesEverythingFailsWithDeviceGone)
     char in[64];
     SubmittedUrb read(pdo_, TransferUrb(pipes[1].PipeHandle, in, sizeof in, USBD_TRANSFER_DIRECTION_IN));
     bus_->Detach(port_);
-    ASSERT_TRUE(read.Wait(1000));
+    ASSERT_TRUE(read.Wait(kCompletes));
     EXPECT_EQ(read.Status(), STATUS_DEVICE_NOT_CONNECTED);
     EXPECT_EQ(read.Urb().UrbHeader.Status, USBD_STATUS_DEVICE_GONE);
     EXPECT_FALSE(device_->connected);
@@ -272,7 +272,7 @@ TEST_F(UsbBusTest, AfterTheDeviceLeavesEverythingFailsWithDeviceGone)
     URB urb = DescriptorUrb(USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, buffer, sizeof buffer);
     EXPECT_EQ(SubmitUrb(pdo_, urb), STATUS_DEVICE_NOT_CONNECTED);
     EXPECT_EQ(urb.UrbHeader.Status, USBD_STATUS_DEVICE_GONE);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
     EXPECT_TRUE(bus_->Ports().empty());
     EXPECT_TRUE(pnp_->Devices().empty());
 }
@@ -284,7 +284,7 @@ TEST_F(UsbBusTest, ADeviceThatReenumeratesComesBackOnItsPortAsAnotherDevice)
     char nothing[1];
     URB reenumerate = VendorUrb(false, 0x20, 0, nothing, 0);
     EXPECT_EQ(SubmitUrb(pdo_, reenumerate), STATUS_SUCCESS);
-    ASSERT_TRUE(pnp_->WaitUntilIdle(5000));
+    ASSERT_TRUE(pnp_->WaitUntilIdle());
     EXPECT_EQ(bus_->Ports(), std::vector<UsbBus::PortId>({port_}));
     EXPECT_EQ(bus_->Device(port_), next);
     EXPECT_NE(bus_->PhysicalDevice(port_), pdo_);

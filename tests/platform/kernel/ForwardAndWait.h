@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/kernel/Kernel.h"
+
+// What a test driver does with a plug-and-play request the lower drivers must handle
+// first: pass it down and wait until they have finished with it, keeping the request.
+namespace test_drivers {
+
+inline NTSTATUS SignalEvent(PDEVICE_OBJECT, PIRP, PVOID context)
+{
+    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+inline NTSTATUS ForwardAndWait(PDEVICE_OBJECT lower, PIRP irp)
+{
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(irp);
+    IoSetCompletionRoutine(irp, &SignalEvent, &done, TRUE, TRUE, TRUE);
+    if (IoCallDriver(lower, irp) == STATUS_PENDING)
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+    return irp->IoStatus.Status;
+}
+
+} // namespace test_drivers
