@@ -1,3 +1,5 @@
+// Before any Qt header: its device map has a member named like a Qt keyword macro.
+#include "drivers/components/usb/qex_usb/QexUsbPublic.h"
 #include "sim/widget/ProgrammedWidget.h"
 #include "platform/usb/UsbDescriptors.h"
 
@@ -9,25 +11,14 @@ using namespace platform::usb;
 
 namespace {
 
-constexpr int kPacketSize = 64;
+// The wire format is the one the USB driver, the program and this widget share.
+constexpr int kPacketSize = int(qex_usb::kWidgetPacketSize);
 constexpr int kMaxRdmMessage = 512;
-constexpr quint8 kCommandEndpoint = 0x02;
-constexpr quint8 kCommandReplyEndpoint = 0x82;
-constexpr quint8 kSparePipeEndpoint = 0x04;
-constexpr quint8 kRdmEndpoint = 0x05;
-constexpr quint8 kRdmReplyEndpoint = 0x85;
-
-constexpr quint8 kSetMode = 0x01;
-constexpr quint8 kGetMode = 0x02;
-constexpr quint8 kVersionQuery = 0x07;
-constexpr quint8 kCommand08 = 0x08;
-constexpr quint8 kQuery0A = 0x0A;
-constexpr quint8 kQuery23 = 0x23;
-constexpr quint8 kFrameFirst = 0x30; // '0'
-constexpr quint8 kFrameMiddle = 0x31; // '1'; the last packet for product 0x0002
-constexpr quint8 kFrameLast = 0x32;   // '2'
-
-constexpr int kShortHeaderProductHeader = 3; // product 0x0002: header byte and 16-bit offset
+constexpr quint8 kCommandEndpoint = qex_usb::kWidgetEndpoints[qex_usb::kCommandPipe];
+constexpr quint8 kCommandReplyEndpoint = qex_usb::kWidgetEndpoints[qex_usb::kReplyPipe];
+constexpr quint8 kSparePipeEndpoint = qex_usb::kWidgetEndpoints[2];
+constexpr quint8 kRdmEndpoint = qex_usb::kWidgetEndpoints[qex_usb::kRdmPipe];
+constexpr quint8 kRdmReplyEndpoint = qex_usb::kWidgetEndpoints[qex_usb::kRdmReplyPipe];
 
 quint16 Word(const QByteArray& bytes, int at)
 {
@@ -52,15 +43,9 @@ ProgrammedWidget::ProgrammedWidget(WidgetConfig config, std::shared_ptr<DmxLine>
 
 int ProgrammedWidget::ImageSize() const
 {
-    switch (config_.productId) {
-    case 0x0011:
-    case 0x0017:
-        return 2048;
-    case 0x001D:
-        return 4096;
-    default:
-        return 512;
-    }
+    // A product the driver does not know still gets a universe's worth.
+    const qex_usb::WidgetProductLayout layout = qex_usb::ProductLayout(config_.productId);
+    return layout.imageBytes ? int(layout.imageBytes) : 512;
 }
 
 QByteArray ProgrammedWidget::DeviceDescriptor()
@@ -75,7 +60,7 @@ QByteArray ProgrammedWidget::ConfigurationDescriptor(quint8 index)
     if (index != 0)
         return {};
     InterfaceSpec interface;
-    for (quint8 address : {0x02, 0x82, 0x04, 0x84, 0x05, 0x85})
+    for (quint8 address : qex_usb::kWidgetEndpoints)
         interface.endpoints.push_back({address, USB_ENDPOINT_TYPE_BULK, kPacketSize, 0});
     return MakeConfigurationDescriptor(1, 0x80, 100, {interface});
 }
@@ -128,9 +113,9 @@ void ProgrammedWidget::Command(const QByteArray& packet)
 {
     if (packet.isEmpty())
         return;
-    const bool selectorForm = config_.productId != widget_ids::kWidgetProductId;
+    const bool selectorForm = qex_usb::ProductLayout(config_.productId).selectorForm;
     switch (quint8(packet[0])) {
-    case kSetMode: {
+    case qex_usb::kCommandSetMode: {
         std::lock_guard lock(stateMutex_);
         if (!selectorForm && packet.size() >= 2)
             modes_[0] = quint8(packet[1]);
@@ -138,31 +123,31 @@ void ProgrammedWidget::Command(const QByteArray& packet)
             modes_[quint8(packet[1])] = quint8(packet[2]);
         break;
     }
-    case kGetMode: {
+    case qex_usb::kCommandGetMode: {
         const quint8 selector = selectorForm && packet.size() >= 2 ? quint8(packet[1]) : 0;
         const quint8 mode = Mode(selector);
-        Reply(kCommandReplyEndpoint, selectorForm ? Bytes({kGetMode, selector, mode}) : Bytes({kGetMode, mode}));
+        Reply(kCommandReplyEndpoint, selectorForm ? Bytes({qex_usb::kCommandGetMode, selector, mode}) : Bytes({qex_usb::kCommandGetMode, mode}));
         break;
     }
-    case kVersionQuery:
-        Reply(kCommandReplyEndpoint, Bytes({kVersionQuery, config_.version[0], config_.version[1]}));
+    case qex_usb::kCommandVersion:
+        Reply(kCommandReplyEndpoint, Bytes({qex_usb::kCommandVersion, config_.version[0], config_.version[1]}));
         break;
-    case kQuery23: {
-        QByteArray reply = Bytes({kQuery23});
+    case qex_usb::kCommandQuery23: {
+        QByteArray reply = Bytes({qex_usb::kCommandQuery23});
         for (quint8 byte : config_.reply23)
             reply.append(char(byte));
         Reply(kCommandReplyEndpoint, reply);
         break;
     }
-    case kQuery0A:
-        Reply(kCommandReplyEndpoint, Bytes({kQuery0A, config_.reply0A}));
+    case qex_usb::kCommandQuery0A:
+        Reply(kCommandReplyEndpoint, Bytes({qex_usb::kCommandQuery0A, config_.reply0A}));
         break;
-    case kFrameFirst:
-    case kFrameMiddle:
-    case kFrameLast:
+    case qex_usb::kPacketFirst:
+    case qex_usb::kPacketMiddle:
+    case qex_usb::kPacketLast:
         DmxPacket(packet);
         break;
-    case kCommand08:
+    case qex_usb::kCommand8:
     default:
         break;
     }
@@ -171,24 +156,26 @@ void ProgrammedWidget::Command(const QByteArray& packet)
 void ProgrammedWidget::DmxPacket(const QByteArray& packet)
 {
     const quint8 header = quint8(packet[0]);
-    if (config_.productId == widget_ids::kWidgetProductId) {
-        if (header == kFrameLast || packet.size() < kShortHeaderProductHeader)
+    const qex_usb::WidgetProductLayout layout = qex_usb::ProductLayout(config_.productId);
+    if (layout.headerBytes == 3) {
+        // Every packet says where its bytes go; 0x31 marks the last one.
+        if (header == qex_usb::kPacketLast || packet.size() < 3)
             return;
         const int offset = Word(packet, 1);
         if (offset == 0)
             imageLength_ = 0;
         assembling_ = true;
-        const QByteArray data = packet.mid(kShortHeaderProductHeader);
+        const QByteArray data = packet.mid(3);
         const int count = std::max(0, std::min<int>(data.size(), image_.size() - offset));
         if (count > 0) {
             std::copy(data.begin(), data.begin() + count, image_.begin() + offset);
             imageLength_ = std::max(imageLength_, offset + count);
         }
-        if (header == kFrameMiddle) // 0x31 marks the last packet of this product's frames
+        if (header == qex_usb::kPacketLastOfOffsetForm)
             FinishFrame();
         return;
     }
-    if (header == kFrameFirst) {
+    if (header == qex_usb::kPacketFirst) {
         cursor_ = 0;
         imageLength_ = 0;
         assembling_ = true;
@@ -200,7 +187,7 @@ void ProgrammedWidget::DmxPacket(const QByteArray& packet)
     std::copy(data.begin(), data.begin() + count, image_.begin() + cursor_);
     cursor_ += count;
     imageLength_ = std::max(imageLength_, cursor_);
-    if (header == kFrameLast)
+    if (header == qex_usb::kPacketLast)
         FinishFrame();
 }
 
