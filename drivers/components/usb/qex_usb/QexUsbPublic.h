@@ -100,12 +100,12 @@ constexpr std::uint32_t kWidgetMapSlotCount = 32;
 
 struct WidgetDeviceMap
 {
-    WidgetMapSlot slots[kWidgetMapSlotCount];
+    WidgetMapSlot slot[kWidgetMapSlotCount];
 };
 
 struct WidgetShortMap
 {
-    WidgetMapEntry entries[kWidgetMapSlotCount];
+    WidgetMapEntry entry[kWidgetMapSlotCount];
 };
 
 // Input of IOCTL_WIDGET_SET_MODE and IOCTL_WIDGET_GET_MODE. Product 0x0002 has one mode
