@@ -1,10 +1,8 @@
 #include "tests/drivers/DriverTestSupport.h"
 
-#include "drivers/components/usb/qex_usb/QexUsb.h"
-#include "drivers/uploader/QexDmx.h"
+#include "machine/DriverBindings.h"
 #include "platform/kernel/Kernel.h"
 #include "platform/usb/UsbDescriptors.h"
-#include "platform/usb/WidgetIds.h"
 
 #include <QtEndian>
 #include <future>
@@ -20,16 +18,6 @@ namespace {
 // Long enough for anything the bench does; tests never wait it out.
 constexpr qint64 kSettleMs = 60'000;
 constexpr qint64 kRequestWaitMs = 5'000;
-
-std::vector<DriverBinding> ProjectBindings()
-{
-    std::vector<DriverBinding> bindings{
-        {qex_dmx::kDriverName, widget_ids::kUnprogrammedVendorId, widget_ids::kUnprogrammedProductId,
-         &qex_dmx::DriverEntry}};
-    for (quint16 product : {qex_usb::kProduct512, qex_usb::kProduct2048, qex_usb::kProduct2048B, qex_usb::kProduct4096})
-        bindings.push_back({qex_usb::kDriverName, widget_ids::kWidgetVendorId, product, &qex_usb::DriverEntry});
-    return bindings;
-}
 
 } // namespace
 
@@ -216,7 +204,7 @@ std::shared_ptr<TestWidget> MakeWidget(quint16 productId, const QString& serial)
 
 Bench::Bench(std::vector<DriverBinding> extra, bool projectDrivers)
 {
-    std::vector<DriverBinding> bindings = projectDrivers ? ProjectBindings() : std::vector<DriverBinding>{};
+    std::vector<DriverBinding> bindings = projectDrivers ? machine::DefaultDriverBindings() : std::vector<DriverBinding>{};
     bindings.insert(bindings.end(), extra.begin(), extra.end());
     pnp_ = std::make_unique<platform::kernel::PnpManager>(bindings);
     bus_ = std::make_unique<UsbBus>(*pnp_);

@@ -96,8 +96,9 @@ private:
 
 std::shared_ptr<TestWidget> MakeWidget(quint16 productId = 0x0002, const QString& serial = "00000001");
 
-// The PnP manager and the USB bus, with the binding table of the project's drivers (plus
-// any extra lines a test wants).
+// The PnP manager and the USB bus, with the machine's binding table of the project's
+// drivers (plus any extra lines a test wants). Lighter than a machine: no rig, and the
+// test plugs in devices of its own.
 class Bench
 {
 public:

@@ -188,8 +188,9 @@ TEST_F(MachineTest, TheDemoRigBootsWithTheStandardFixtures)
     machine_ = Machine::Boot(std::move(options), &error);
     ASSERT_TRUE(machine_) << error.toStdString();
     EXPECT_EQ(machine_->Widgets()[0].hardware.fixtures.size(), 4u);
-    // Without the firmware loader bound, the widget waits unprogrammed.
-    EXPECT_TRUE(std::dynamic_pointer_cast<sim::UnprogrammedWidget>(machine_->DeviceOf(machine_->Widgets()[0])));
+    // The firmware loader programs the widget, and the USB driver serves it.
+    EXPECT_TRUE(std::dynamic_pointer_cast<sim::ProgrammedWidget>(machine_->DeviceOf(machine_->Widgets()[0])));
+    EXPECT_TRUE(DeviceFile::Open("\\\\.\\qex_usb_dev00", DeviceFile::Access::Write));
 }
 
 TEST_F(MachineTest, ABadRigFileIsReportedWithItsPath)
