@@ -7,7 +7,10 @@
 
 #include "platform/kernel/KernelPrivate.h"
 #include "platform/kernel/ObjectNamespace.h"
+#include "platform/system/Clock.h"
 #include "platform/usb/WidgetIds.h"
+
+#include <set>
 
 #include <QtEndian>
 
@@ -567,6 +570,26 @@ TEST_F(WidgetDeviceTest, AWidgetOpensForOneHandleAtATime)
     auto second = OpenWidget(0);
     EXPECT_NE(second, nullptr);
     EXPECT_NE(ReadStamp(*map), stamp2);
+}
+
+TEST_F(WidgetDeviceTest, TheStampMovesAtEveryChangeEvenWithinOneTick)
+{
+    Bench bench;
+    bench.Plug(MakeWidget());
+    auto map = OpenMap();
+    ASSERT_NE(map, nullptr);
+    // Virtual time slowed so far that a tick lasts seconds: every change below lands in
+    // the same tick, and a reader must still see each one.
+    platform::ScopedTimeScale slow(1'000'000);
+    std::set<quint32> stamps{ReadStamp(*map)};
+    for (int round = 0; round < 5; ++round) {
+        auto widget = OpenWidget(0);
+        ASSERT_NE(widget, nullptr);
+        stamps.insert(ReadStamp(*map));
+        widget.reset();
+        stamps.insert(ReadStamp(*map));
+    }
+    EXPECT_EQ(stamps.size(), 11u);
 }
 
 TEST_F(WidgetDeviceTest, OpensRacingForOneWidgetLetExactlyOneIn)

@@ -183,11 +183,14 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp)
         return usb_driver::CompleteRequest(irp, status);
 
     // One handle at a time: the open flag in the map is the lock, claimed atomically.
+    PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
     status = STATUS_UNSUCCESSFUL;
-    if (IsStarted(extension) && ClaimSlot(extension->DeviceNumber)) {
+    if (!file) {
+        status = STATUS_INVALID_PARAMETER;
+    } else if (IsStarted(extension) && ClaimSlot(extension->DeviceNumber)) {
         InterlockedIncrement(&extension->OpenHandles);
         // Marks the handle that owns the open flag, so that only its close clears it.
-        IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext = extension;
+        file->FsContext = extension;
         status = STATUS_SUCCESS;
     }
     usb_driver::CompleteRequest(irp, status);
