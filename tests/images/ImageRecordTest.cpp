@@ -2,6 +2,7 @@
 #include "images/CindralImage.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
+#include "tests/common/ScopedFileSizeLimit.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -9,9 +10,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -64,29 +63,6 @@ QByteArray ImageBytes(quint8 version, int records, quint8 type, int recordLength
     }
     return bytes;
 }
-
-// Makes writes beyond `bytes` fail with EFBIG (even for root) while it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
 
 class ImageRecord : public testing::Test
 {
@@ -308,7 +284,7 @@ TEST_F(ImageRecord, AFailedSaveKeepsThePreviousFileWhole)
 
     const auto large = ReferenceImage(); // 928 bytes: more than the limit below
     {
-        FileSizeLimit limit(800);
+        testing_env::ScopedFileSizeLimit limit(800);
         EXPECT_FALSE(large->Save(path));
     }
     EXPECT_EQ(ReadAll(path), good);

@@ -4,6 +4,7 @@
 #include "library/archive/ArchiveLimits.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
+#include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/library/archive/ArchiveTestSupport.h"
 
 #include <QDir>
@@ -13,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 using Handler = CustomFileSystemEngineHandler;
@@ -190,29 +189,6 @@ TEST_F(WritingPackages, AnUnwritablePlaceFailsAndSaysSo)
     EXPECT_EQ(writing.Commit().Message(), result.Message());
 }
 
-// Lowers the largest file this process may write, as a full disk would stop it.
-class ScopedFileSizeLimit
-{
-public:
-    explicit ScopedFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = previous_;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~ScopedFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
-
 TEST_F(WritingPackages, AWriteThatFailsHalfWayLeavesThePreviousArchiveWhole)
 {
     const QString package = Path("keep.qelpkg");
@@ -223,7 +199,7 @@ TEST_F(WritingPackages, AWriteThatFailsHalfWayLeavesThePreviousArchiveWhole)
         // Random bytes do not compress: the archive outgrows the limit half-way.
         ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), archive_test::RandomBytes(60000)));
         ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/b.bvi"), archive_test::RandomBytes(60000)));
-        ScopedFileSizeLimit limit(64 * 1024);
+        testing_env::ScopedFileSizeLimit limit(64 * 1024);
         const ArchiveResult result = writing.Commit();
         EXPECT_FALSE(result.Ok());
         EXPECT_FALSE(result.Message().isEmpty());
@@ -342,7 +318,7 @@ TEST(WritingPlainFiles, PlainFilesAreReplacedOnlyWhenWhollyWritten)
     {
         FileLayer::File file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ScopedFileSizeLimit limit(64 * 1024);
+        testing_env::ScopedFileSizeLimit limit(64 * 1024);
         file.write(archive_test::RandomBytes(200000));
         const ArchiveResult result = file.Close();
         EXPECT_FALSE(result.Ok());

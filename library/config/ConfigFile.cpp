@@ -1,0 +1,73 @@
+#include "library/config/ConfigFile.h"
+
+#include <QXmlStreamWriter>
+
+namespace LibraryConfig {
+namespace {
+
+QString ChildElement(Form form)
+{
+    switch (form) {
+    case Form::Package: return QStringLiteral("folder");
+    case Form::Root: return QStringLiteral("package");
+    case Form::Folder:
+    case Form::Collage: break;
+    }
+    return QStringLiteral("content");
+}
+
+} // namespace
+
+QByteArray ToXml(const Document& document)
+{
+    QByteArray bytes;
+    QXmlStreamWriter writer(&bytes);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("objects"));
+    if (document.form == Form::Root)
+        writer.writeAttribute(QStringLiteral("version"), QString::number(kVersion));
+    else
+        writer.writeAttribute(QStringLiteral("policy"), document.policy);
+    const QString element = ChildElement(document.form);
+    for (const Entry& entry : document.entries) {
+        // A folder's items without an address need no line: 0 is what the reader assumes.
+        if (document.form == Form::Folder && entry.address == 0)
+            continue;
+        writer.writeStartElement(element);
+        writer.writeAttribute(QStringLiteral("name"), entry.name);
+        if (document.form == Form::Collage)
+            writer.writeAttribute(QStringLiteral("mosavraID"), QString::number(entry.mosavraId));
+        writer.writeAttribute(QStringLiteral("address"), QString::number(entry.address));
+        writer.writeEndElement();
+    }
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return bytes;
+}
+
+ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
+{
+    const QString path = dir.absoluteFilePath(kFileName);
+    if (document.entries.isEmpty()) {
+        FileLayer::Remove(path);
+        if (FileLayer::Exists(path))
+            return ArchiveResult::Failure(QStringLiteral("\"%1\" could not be removed").arg(path));
+        return ArchiveResult::Success();
+    }
+
+    const QByteArray bytes = ToXml(document);
+    FileLayer::File file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return ArchiveResult::Failure(file.errorString());
+    // A short write spoils the file: Close() then keeps the old one and says why.
+    const qint64 written = file.write(bytes);
+    const ArchiveResult closed = file.Close();
+    if (!closed)
+        return closed;
+    if (written != bytes.size())
+        return ArchiveResult::Failure(QStringLiteral("\"%1\" could not be written completely").arg(path));
+    return ArchiveResult::Success();
+}
+
+} // namespace LibraryConfig
