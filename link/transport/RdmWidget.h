@@ -1,10 +1,6 @@
 #pragma once
 
-// The driver's header names a member `slots`, which Qt defines away as a keyword.
-#pragma push_macro("slots")
-#undef slots
 #include "drivers/components/usb/qex_usb/QexUsbPublic.h"
-#pragma pop_macro("slots")
 #include "link/transport/IRdmLink.h"
 
 #include <QByteArray>

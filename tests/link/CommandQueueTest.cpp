@@ -3,6 +3,7 @@
 #include "link/rdm/DefaultRdmLink.h"
 #include "platform/system/Clock.h"
 #include "tests/link/PollUntil.h"
+#include "tests/link/QueueEventLog.h"
 #include "tests/link/RecordingFeedback.h"
 #include "tests/link/TestCommand.h"
 
@@ -19,35 +20,6 @@
 using platform::Clock;
 
 namespace {
-
-// The queue's signals and the commands' own ends, as the GUI thread sees them, in order.
-class EventLog : public QObject
-{
-public:
-    explicit EventLog(CommManager* manager)
-    {
-        connect(manager, &CommManager::CommandQueued, this, [this](QUuid id) { Add("queued", id); });
-        connect(manager, &CommManager::ExecutingNextCommand, this, [this](QUuid id) { Add("executing", id); });
-        connect(manager, &CommManager::CommandCompleted, this, [this](QUuid id) { Add("completed", id); });
-    }
-    void Watch(TestCommand* command)
-    {
-        names_.append({command->GetId(), QString::number(names_.size())});
-        connect(command, &TestCommand::Done, this, [this](QUuid id) { Add("done", id); });
-    }
-    void Add(const char* what, QUuid id)
-    {
-        QString name = "?";
-        for (const auto& [known, label] : names_)
-            if (known == id)
-                name = label;
-        events.append(QString::fromLatin1(what) + " " + name);
-    }
-    QStringList events;
-
-private:
-    QList<QPair<QUuid, QString>> names_;
-};
 
 class CommandQueueTest : public ::testing::Test
 {
@@ -72,7 +44,7 @@ TEST_F(CommandQueueTest, WithoutADriverThereIsNoWidgetAndNoLink)
 
 TEST_F(CommandQueueTest, CommandsRunInQueueOrderFramedByTheQueueSignals)
 {
-    EventLog log(manager_);
+    QueueEventLog log(manager_);
     TestCommand first, second;
     log.Watch(&first);
     log.Watch(&second);
@@ -91,7 +63,7 @@ TEST_F(CommandQueueTest, CommandsRunInQueueOrderFramedByTheQueueSignals)
 
 TEST_F(CommandQueueTest, AThrowingCommandStillCompletesAndTheNextRuns)
 {
-    EventLog log(manager_);
+    QueueEventLog log(manager_);
     TestCommand thrower([](TestCommand&) { throw std::runtime_error("broken fixture"); });
     TestCommand next;
     log.Watch(&thrower);

@@ -1,0 +1,121 @@
+#include "tests/e2e/WidgetRig.h"
+
+#include "drivers/components/usb/qex_usb/QexUsb.h"
+#include "link/commands/CommManager.h"
+#include "platform/kernel/ObjectNamespace.h"
+#include "platform/kernel/Pool.h"
+#include "platform/usb/WidgetIds.h"
+#include "tests/link/PollUntil.h"
+#include "tests/link/TestCommand.h"
+
+#include <algorithm>
+
+std::vector<platform::kernel::DriverBinding> WidgetRigTest::Bindings()
+{
+    std::vector<platform::kernel::DriverBinding> bindings = machine::DefaultDriverBindings();
+    const bool bound = std::any_of(bindings.begin(), bindings.end(), [](const auto& binding) {
+        return binding.vendorId == widget_ids::kWidgetVendorId && binding.productId == widget_ids::kWidgetProductId;
+    });
+    if (!bound)
+        bindings.push_back({qex_usb::kDriverName, widget_ids::kWidgetVendorId, widget_ids::kWidgetProductId,
+                            &qex_usb::DriverEntry});
+    return bindings;
+}
+
+sim::WidgetConfig WidgetRigTest::DefaultConfig()
+{
+    sim::WidgetConfig config;
+    config.version = {1, 2};
+    return config;
+}
+
+void WidgetRigTest::SetUp()
+{
+    poolBefore_ = platform::kernel::OutstandingPoolAllocations();
+    fixture_ = std::make_shared<ScriptedFixture>();
+}
+
+void WidgetRigTest::TearDown()
+{
+    Quit();
+    machine_.reset();
+    tap_.reset();
+    EXPECT_EQ(platform::kernel::OutstandingPoolAllocations(), poolBefore_)
+        << platform::kernel::DescribeOutstandingPool();
+    EXPECT_TRUE(platform::kernel::ObjectNames().empty());
+}
+
+void WidgetRigTest::BootRig(const char* rigJson)
+{
+    machine::MachineOptions options;
+    options.drivers = Bindings();
+    std::shared_ptr<ScriptedFixture> fixture = fixture_;
+    options.fixtureKinds.Register("scripted", [fixture](const QJsonObject&, QString*) { return fixture; });
+    QString error;
+    options.rig = sim::ParseRig(rigJson, options.fixtureKinds, &error);
+    ASSERT_TRUE(options.rig) << error.toStdString();
+    machine_ = machine::Machine::Boot(std::move(options), &error);
+    ASSERT_TRUE(machine_) << error.toStdString();
+    ASSERT_FALSE(machine_->Widgets().empty());
+    line_ = machine_->Widgets().front().hardware.line;
+    port_ = machine_->Widgets().front().port;
+    StartManager();
+}
+
+void WidgetRigTest::BootTappedWidget(const sim::WidgetConfig& config)
+{
+    BootMachine();
+    if (HasFatalFailure())
+        return;
+    line_ = std::make_shared<sim::DmxLine>();
+    line_->Attach(fixture_);
+    tap_ = std::make_shared<drivers_test::TappedDevice>(std::make_shared<sim::ProgrammedWidget>(config, line_));
+    port_ = machine_->Plug(tap_);
+    StartManager();
+}
+
+void WidgetRigTest::BootEmpty()
+{
+    BootMachine();
+    if (!HasFatalFailure())
+        StartManager();
+}
+
+void WidgetRigTest::BootMachine()
+{
+    machine::MachineOptions options;
+    options.drivers = Bindings();
+    QString error;
+    machine_ = machine::Machine::Boot(std::move(options), &error);
+    ASSERT_TRUE(machine_) << error.toStdString();
+}
+
+void WidgetRigTest::StartManager()
+{
+    manager_ = CommManager::Instance();
+}
+
+RdmWidget* WidgetRigTest::Widget() const
+{
+    return manager_ ? manager_->GetWidget() : nullptr;
+}
+
+bool WidgetRigTest::RunOnCommandThread(const std::function<void()>& work)
+{
+    TestCommand command([&](TestCommand&) { work(); });
+    const QUuid id = command.GetId();
+    bool completed = false;
+    QObject receiver;
+    QObject::connect(manager_, &CommManager::CommandCompleted, &receiver, [&](QUuid done) { completed |= done == id; });
+    manager_->QueueCommand(&command);
+    // Generous: the work may wait out widget timeouts of its own.
+    return PollUntil([&] { return completed; }, 60000);
+}
+
+void WidgetRigTest::Quit()
+{
+    if (!manager_)
+        return;
+    CommManager::DestroyInstance();
+    manager_ = nullptr;
+}

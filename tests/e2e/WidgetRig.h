@@ -1,0 +1,74 @@
+#pragma once
+
+#include "machine/Machine.h"
+#include "sim/line/DmxLine.h"
+#include "sim/widget/ProgrammedWidget.h"
+#include "tests/drivers/DriverTestSupport.h"
+#include "tests/sim/ScriptedFixture.h"
+
+#include <QUuid>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+class CommManager;
+class RdmWidget;
+
+// The program's link against the simulated computer: a machine running the project's
+// drivers with one programmed widget plugged in, a scripted fixture on that widget's line,
+// and the process-wide CommManager made on top of it, which finds and opens the widget
+// through qex_usb as the program does.
+//
+// Two ways to plug the widget in: BootRig() boots the machine from a rig file whose
+// fixture kind "scripted" is the test's ScriptedFixture; BootTappedWidget() boots an empty
+// machine and plugs in a programmed widget wrapped in a tap that records every USB
+// transfer, so that a test can check the exact messages on each endpoint.
+//
+// TearDown destroys the manager (stopping its thread and closing the widget), shuts the
+// machine down and checks that the kernel's pool and names are as they were: a leaked
+// request or handle anywhere along the link fails the test that leaked it.
+class WidgetRigTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Each boots the machine and then makes the CommManager.
+    void BootRig(const char* rigJson);
+    void BootTappedWidget(const sim::WidgetConfig& config = DefaultConfig());
+    // A machine with nothing plugged in.
+    void BootEmpty();
+    static sim::WidgetConfig DefaultConfig(); // version {1, 2}
+
+    machine::Machine& Machine() { return *machine_; }
+    CommManager& Manager() { return *manager_; }
+    RdmWidget* Widget() const;
+    ScriptedFixture& Fixture() { return *fixture_; }
+    sim::DmxLine& Line() { return *line_; }
+    // The tap of BootTappedWidget, and the port the widget is on (either way).
+    drivers_test::TappedDevice& Tap() { return *tap_; }
+    platform::usb::UsbBus::PortId Port() const { return port_; }
+
+    // Runs `work` as a queued command on the command thread and waits for its
+    // CommandCompleted; false if it never completed.
+    bool RunOnCommandThread(const std::function<void()>& work);
+    // Destroys the manager now (what quitting the program does); TearDown then skips it.
+    void Quit();
+
+    // The bindings the machine boots with: the project's table, with qex_usb for the
+    // programmed widget.
+    static std::vector<platform::kernel::DriverBinding> Bindings();
+
+private:
+    void BootMachine(); // with nothing plugged in, and no manager yet
+    void StartManager();
+
+    std::size_t poolBefore_ = 0;
+    std::shared_ptr<ScriptedFixture> fixture_;
+    std::unique_ptr<machine::Machine> machine_;
+    std::shared_ptr<sim::DmxLine> line_;
+    std::shared_ptr<drivers_test::TappedDevice> tap_;
+    platform::usb::UsbBus::PortId port_ = 0;
+    CommManager* manager_ = nullptr;
+};
