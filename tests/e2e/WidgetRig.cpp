@@ -1,26 +1,10 @@
 #include "tests/e2e/WidgetRig.h"
 
-#include "drivers/components/usb/qex_usb/QexUsb.h"
 #include "link/commands/CommManager.h"
 #include "platform/kernel/ObjectNamespace.h"
 #include "platform/kernel/Pool.h"
-#include "platform/usb/WidgetIds.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/TestCommand.h"
-
-#include <algorithm>
-
-std::vector<platform::kernel::DriverBinding> WidgetRigTest::Bindings()
-{
-    std::vector<platform::kernel::DriverBinding> bindings = machine::DefaultDriverBindings();
-    const bool bound = std::any_of(bindings.begin(), bindings.end(), [](const auto& binding) {
-        return binding.vendorId == widget_ids::kWidgetVendorId && binding.productId == widget_ids::kWidgetProductId;
-    });
-    if (!bound)
-        bindings.push_back({qex_usb::kDriverName, widget_ids::kWidgetVendorId, widget_ids::kWidgetProductId,
-                            &qex_usb::DriverEntry});
-    return bindings;
-}
 
 sim::WidgetConfig WidgetRigTest::DefaultConfig()
 {
@@ -48,7 +32,6 @@ void WidgetRigTest::TearDown()
 void WidgetRigTest::BootRig(const char* rigJson)
 {
     machine::MachineOptions options;
-    options.drivers = Bindings();
     std::shared_ptr<ScriptedFixture> fixture = fixture_;
     options.fixtureKinds.Register("scripted", [fixture](const QJsonObject&, QString*) { return fixture; });
     QString error;
@@ -84,7 +67,6 @@ void WidgetRigTest::BootEmpty()
 void WidgetRigTest::BootMachine()
 {
     machine::MachineOptions options;
-    options.drivers = Bindings();
     QString error;
     machine_ = machine::Machine::Boot(std::move(options), &error);
     ASSERT_TRUE(machine_) << error.toStdString();

@@ -16,7 +16,7 @@ class CommManager;
 class RdmWidget;
 
 // The program's link against the simulated computer: a machine running the project's
-// drivers with one programmed widget plugged in, a scripted fixture on that widget's line,
+// drivers (its default binding table) with one programmed widget plugged in, a scripted fixture on that widget's line,
 // and the process-wide CommManager made on top of it, which finds and opens the widget
 // through qex_usb as the program does.
 //
@@ -55,10 +55,6 @@ protected:
     bool RunOnCommandThread(const std::function<void()>& work);
     // Destroys the manager now (what quitting the program does); TearDown then skips it.
     void Quit();
-
-    // The bindings the machine boots with: the project's table, with qex_usb for the
-    // programmed widget.
-    static std::vector<platform::kernel::DriverBinding> Bindings();
 
 private:
     void BootMachine(); // with nothing plugged in, and no manager yet
