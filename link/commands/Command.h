@@ -61,7 +61,7 @@ protected:
     void SetName(const QString& name);
 
     // Guards the subclass's parameters between the creating thread and Execute().
-    QMutex mutex_;
+    mutable QMutex mutex_;
 
 private:
     const QUuid id_;

@@ -1,6 +1,7 @@
 #include "tests/e2e/WidgetRig.h"
 
 #include "link/commands/CommManager.h"
+#include "link/devices/DeviceManager.h"
 #include "platform/kernel/ObjectNamespace.h"
 #include "platform/kernel/Pool.h"
 #include "tests/link/PollUntil.h"
@@ -77,6 +78,21 @@ void WidgetRigTest::StartManager()
     manager_ = CommManager::Instance();
 }
 
+std::shared_ptr<sim::RdmResponder> WidgetRigTest::RigResponder(std::size_t index) const
+{
+    if (!machine_ || machine_->Widgets().empty())
+        return nullptr;
+    const auto& fixtures = machine_->Widgets().front().hardware.fixtures;
+    return index < fixtures.size() ? std::dynamic_pointer_cast<sim::RdmResponder>(fixtures[index]) : nullptr;
+}
+
+std::shared_ptr<sim::ProgrammedWidget> WidgetRigTest::RigWidget() const
+{
+    if (!machine_ || machine_->Widgets().empty())
+        return nullptr;
+    return std::dynamic_pointer_cast<sim::ProgrammedWidget>(machine_->DeviceOf(machine_->Widgets().front()));
+}
+
 RdmWidget* WidgetRigTest::Widget() const
 {
     return manager_ ? manager_->GetWidget() : nullptr;
@@ -85,6 +101,11 @@ RdmWidget* WidgetRigTest::Widget() const
 bool WidgetRigTest::RunOnCommandThread(const std::function<void()>& work)
 {
     TestCommand command([&](TestCommand&) { work(); });
+    return RunCommand(command);
+}
+
+bool WidgetRigTest::RunCommand(Command& command)
+{
     const QUuid id = command.GetId();
     bool completed = false;
     QObject receiver;
@@ -98,6 +119,7 @@ void WidgetRigTest::Quit()
 {
     if (!manager_)
         return;
+    DeviceManager::DestroyInstance();
     CommManager::DestroyInstance();
     manager_ = nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "machine/Machine.h"
+#include "sim/fixtures/RdmResponder.h"
 #include "sim/line/DmxLine.h"
 #include "sim/widget/ProgrammedWidget.h"
 #include "tests/drivers/DriverTestSupport.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class Command;
 class CommManager;
 class RdmWidget;
 
@@ -46,6 +48,12 @@ protected:
     RdmWidget* Widget() const;
     ScriptedFixture& Fixture() { return *fixture_; }
     sim::DmxLine& Line() { return *line_; }
+    // The fixture a rig file put at `index` on the first widget's line, as an E1.20
+    // responder (null for other kinds).
+    std::shared_ptr<sim::RdmResponder> RigResponder(std::size_t index) const;
+    // The programmed widget now on the rig's first port (null while it is away, and for
+    // the tapped widget).
+    std::shared_ptr<sim::ProgrammedWidget> RigWidget() const;
     // The tap of BootTappedWidget, and the port the widget is on (either way).
     drivers_test::TappedDevice& Tap() { return *tap_; }
     platform::usb::UsbBus::PortId Port() const { return port_; }
@@ -53,7 +61,10 @@ protected:
     // Runs `work` as a queued command on the command thread and waits for its
     // CommandCompleted; false if it never completed.
     bool RunOnCommandThread(const std::function<void()>& work);
-    // Destroys the manager now (what quitting the program does); TearDown then skips it.
+    // Queues `command` and waits for its CommandCompleted; false if it never completed.
+    bool RunCommand(Command& command);
+    // Destroys the device registry, if one was made, and the manager now (what quitting
+    // the program does); TearDown then skips it.
     void Quit();
 
 private:

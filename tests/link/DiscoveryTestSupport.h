@@ -1,9 +1,37 @@
 #pragma once
 
 #include "link/devices/Device.h"
+#include "link/rdm/RDMProtocol.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
+
+// The UIDs of the " RDM Discovery: Device found 0x..." lines among `texts`, in order.
+inline QList<quint64> FoundUidLines(const QStringList& texts)
+{
+    static const QString found = QStringLiteral(" RDM Discovery: Device found 0x");
+    QList<quint64> uids;
+    for (const QString& text : texts)
+        if (text.startsWith(found))
+            uids.append(text.mid(found.size()).toULongLong(nullptr, 16));
+    return uids;
+}
+
+// The destinations of the DISC_MUTE requests among the packets put on a line, in order.
+inline QList<quint64> MuteDestinations(const QList<QByteArray>& requests)
+{
+    QList<quint64> uids;
+    for (const QByteArray& request : requests) {
+        const auto* bytes = reinterpret_cast<const quint8*>(request.constData());
+        if (request.size() >= rdm::kMinPacketSize && bytes[rdm::offset::CommandClass] == rdm::DiscoveryCommand
+            && RDMProtocol::ReadUInt16(bytes + rdm::offset::ParameterId) == rdm::PidDiscMute)
+            uids.append(RDMProtocol::ReadUid(bytes + rdm::offset::Destination));
+    }
+    return uids;
+}
 
 // A lamp fixture as the Tarvo discovery leaves it in the device list (protocol type 0,
 // upgradable, on the model table), until the real lamp-fixture class exists.

@@ -50,25 +50,8 @@ protected:
             uids.append(device->GetUniqueId());
         return uids;
     }
-    // The UIDs of the " RDM Discovery: Device found" lines, in order.
-    QList<quint64> FoundUids() const
-    {
-        QList<quint64> uids;
-        for (const QString& text : feedback.Texts())
-            if (text.startsWith(" RDM Discovery: Device found 0x"))
-                uids.append(text.mid(31).toULongLong(nullptr, 16));
-        return uids;
-    }
-    // The DISC_MUTE destinations, in order.
-    QList<quint64> MuteDestinations() const
-    {
-        QList<quint64> uids;
-        for (const QByteArray& request : line.requests)
-            if (quint8(request[20]) == DiscoveryCommand && RDMProtocol::ReadUInt16(Data(request) + 21) == PidDiscMute)
-                uids.append(RDMProtocol::ReadUid(Data(request) + 3));
-        return uids;
-    }
-    static const quint8* Data(const QByteArray& bytes) { return reinterpret_cast<const quint8*>(bytes.constData()); }
+    QList<quint64> FoundUids() const { return FoundUidLines(feedback.Texts()); }
+    QList<quint64> MuteDestinations() const { return ::MuteDestinations(line.requests); }
 
     int Branches() const { return line.Count(DiscoveryCommand, PidDiscUniqueBranch); }
 

@@ -1,0 +1,250 @@
+#include "link/devices/DeviceManager.h"
+
+#include "link/commands/CommManager.h"
+#include "link/commands/Command.h"
+#include "link/commands/DiscoveryCommand.h"
+#include "link/devices/Device.h"
+#include "link/rdm/RDMProtocol.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <vector>
+
+namespace {
+
+DeviceManager* instance = nullptr;
+
+QString KindName(DeviceManager::UpgradeKind kind)
+{
+    switch (kind) {
+    case DeviceManager::UpgradeKind::Brevant:
+        return QStringLiteral("Brevant");
+    case DeviceManager::UpgradeKind::Cindral:
+        return QStringLiteral("Cindral");
+    case DeviceManager::UpgradeKind::Lamp:
+        break;
+    }
+    return QStringLiteral("lamp");
+}
+
+} // namespace
+
+DeviceManager* DeviceManager::Instance()
+{
+    if (!instance) {
+        instance = new DeviceManager();
+        // Should the program not tear it down itself, the registry goes with the
+        // application object (before the command queue, which it stops first).
+        static const bool teardownRegistered = (qAddPostRoutine(&DeviceManager::DestroyInstance), true);
+        Q_UNUSED(teardownRegistered);
+    }
+    return instance;
+}
+
+void DeviceManager::DestroyInstance()
+{
+    if (!instance)
+        return;
+    CommManager::DestroyInstance();
+    delete std::exchange(instance, nullptr);
+}
+
+DeviceManager::DeviceManager()
+{
+    // Lamp fixtures come first once their protocol is there; see SetDiscoveryProtocols.
+    protocols_ = {RDMProtocol::Instance()};
+    Queue();
+}
+
+DeviceManager::~DeviceManager()
+{
+    // Commands first: a command may still refer to a device by its unique id, never by
+    // pointer, but nothing of ours should outlive the registry.
+    commands_.clear();
+    devices_.clear();
+}
+
+CommManager* DeviceManager::Queue()
+{
+    CommManager* manager = CommManager::Instance();
+    if (manager != manager_) {
+        manager_ = manager;
+        connect(manager, &CommManager::CommandQueueIdle, this, &DeviceManager::OnCommandQueueIdle);
+        connect(manager, &CommManager::CommandCompleted, this, &DeviceManager::OnCommandCompleted);
+        connect(manager, &QObject::destroyed, this, &DeviceManager::OnQueueGone);
+    }
+    return manager;
+}
+
+void DeviceManager::QueueOwned(std::unique_ptr<Command> command)
+{
+    CommManager* manager = Queue();
+    Command* queued = command.get();
+    commands_[queued->GetId()] = std::move(command);
+    manager->QueueCommand(queued);
+}
+
+QList<Device*> DeviceManager::Devices() const
+{
+    QList<Device*> devices;
+    devices.reserve(qsizetype(devices_.size()));
+    for (const auto& [uid, device] : devices_)
+        devices.append(device.get());
+    return devices;
+}
+
+Device* DeviceManager::FindDevice(quint64 uniqueId) const
+{
+    const auto it = devices_.find(uniqueId);
+    return it != devices_.end() ? it->second.get() : nullptr;
+}
+
+void DeviceManager::SetDiscoveryProtocols(const QList<IDiscoveryProtocol*>& protocols)
+{
+    protocols_ = protocols;
+}
+
+QList<IDiscoveryProtocol*> DeviceManager::DiscoveryProtocols() const
+{
+    return protocols_;
+}
+
+bool DeviceManager::Discover()
+{
+    auto command = std::make_unique<DiscoveryCommand>();
+    command->SetProtocols(protocols_);
+    connect(command.get(), &DiscoveryCommand::FinishedDiscovery, this, &DeviceManager::OnFinishedDiscovery);
+    QueueOwned(std::move(command));
+    return true;
+}
+
+void DeviceManager::OnFinishedDiscovery(QUuid id)
+{
+    const auto it = commands_.find(id);
+    if (it == commands_.end())
+        return;
+    auto* discovery = qobject_cast<DiscoveryCommand*>(it->second.get());
+    if (!discovery)
+        return;
+    mergedDiscoveries_.insert(id);
+    Merge(discovery->TakeDevices());
+}
+
+void DeviceManager::Merge(const QList<Device*>& found)
+{
+    // Every unique id reported, collected before any duplicate object is deleted.
+    QSet<quint64> reported;
+    for (Device* device : found)
+        if (device)
+            reported.insert(device->GetUniqueId());
+
+    for (Device* device : found) {
+        if (!device)
+            continue;
+        std::unique_ptr<Device> owned(device);
+        try {
+            if (owned->thread() != thread())
+                qWarning("DeviceManager: device 0x%llx arrived from another thread", owned->GetUniqueId());
+            const quint64 uid = owned->GetUniqueId();
+            const auto known = devices_.find(uid);
+            if (known != devices_.end()) {
+                // The registered object stays; the new one was only its sighting.
+                known->second->RestartLastSeen();
+                continue;
+            }
+            owned->RestartLastSeen();
+            Device* added = owned.get();
+            devices_.emplace(uid, std::move(owned));
+            emit DeviceAdded(added);
+        } catch (...) {
+            // One device's trouble must not cost the others their place.
+        }
+    }
+
+    std::vector<quint64> gone;
+    for (const auto& [uid, device] : devices_)
+        if (!reported.contains(uid))
+            gone.push_back(uid);
+    for (quint64 uid : gone) {
+        try {
+            auto node = devices_.extract(uid);
+            Device* removed = node.mapped().release();
+            emit DeviceRemoved(removed);
+            removed->deleteLater();
+        } catch (...) {
+        }
+    }
+}
+
+void DeviceManager::OnCommandQueueIdle() {}
+
+void DeviceManager::OnCommandCompleted(QUuid commandId)
+{
+    auto node = commands_.extract(commandId);
+    if (node.empty() || !node.mapped())
+        return;
+    Command* command = node.mapped().release();
+    const bool discovery = qobject_cast<DiscoveryCommand*>(command) != nullptr;
+    command->deleteLater();
+    if (discovery)
+        emit DiscoveryCompleted(mergedDiscoveries_.remove(commandId));
+}
+
+void DeviceManager::OnQueueGone()
+{
+    // Commands it had not run yet will not run; they are ours to delete.
+    int discoveries = 0;
+    for (const auto& [id, command] : commands_)
+        discoveries += qobject_cast<DiscoveryCommand*>(command.get()) != nullptr;
+    commands_.clear();
+    mergedDiscoveries_.clear();
+    for (int i = 0; i < discoveries; ++i)
+        emit DiscoveryCompleted(false);
+}
+
+DeviceManager::UpgradeKind DeviceManager::UpgradeKindOf(const QString& modelName)
+{
+    if (modelName.compare(QLatin1String("BREVANT"), Qt::CaseInsensitive) == 0)
+        return UpgradeKind::Brevant;
+    if (modelName.compare(QLatin1String("Cindral"), Qt::CaseInsensitive) == 0)
+        return UpgradeKind::Cindral;
+    return UpgradeKind::Lamp;
+}
+
+void DeviceManager::SetUpgradeCommandFactory(UpgradeKind kind, UpgradeCommandFactory factory)
+{
+    if (factory)
+        upgradeFactories_[kind] = std::move(factory);
+    else
+        upgradeFactories_.erase(kind);
+}
+
+bool DeviceManager::UpgradeDevices(const QList<Device*>& devices, const QString& file, QString* error)
+{
+    const auto refuse = [error](const QString& reason) {
+        qWarning("DeviceManager: %s", qPrintable(reason));
+        if (error)
+            *error = reason;
+        return false;
+    };
+    QList<Device*> targets;
+    for (Device* device : devices)
+        if (device)
+            targets.append(device);
+    if (targets.isEmpty())
+        return refuse(QStringLiteral("No devices were chosen for the firmware upgrade."));
+
+    const UpgradeKind kind = UpgradeKindOf(targets.first()->GetModelName());
+    const auto factory = upgradeFactories_.find(kind);
+    // The upgrade commands come with the firmware library; until it registers them there is
+    // nothing to queue.
+    if (factory == upgradeFactories_.end())
+        return refuse(QStringLiteral("Firmware upgrades of %1 fixtures are not available in this version.")
+                          .arg(KindName(kind)));
+    std::unique_ptr<Command> command = factory->second(targets, file);
+    if (!command)
+        return refuse(QStringLiteral("The firmware upgrade of %1 fixtures could not be prepared.").arg(KindName(kind)));
+    QueueOwned(std::move(command));
+    return true;
+}

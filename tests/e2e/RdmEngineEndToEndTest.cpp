@@ -1,0 +1,161 @@
+// The RDM engine's transaction on the real path: the command thread, the widget transport,
+// qex_usb, the simulated widget and line, and the simulated E1.20 responder. The engine's
+// own logic is tested against scripted links in tests/link; these show that what it
+// sends and expects survives the real widget, faults included.
+#include "link/commands/CommManager.h"
+#include "link/devices/RDMDevice.h"
+#include "link/rdm/RDMProtocol.h"
+#include "link/rdm/RdmDefs.h"
+#include "tests/e2e/WidgetRig.h"
+#include "tests/link/RdmTestPackets.h"
+#include "tests/link/RecordingFeedback.h"
+
+using namespace rdm;
+
+namespace {
+
+constexpr quint64 kUid = 0x4142'0102'0304ull;
+
+constexpr char kRig[] = R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [
+    { "kind": "rdm-responder", "uid": "4142:01020304", "label": "Truss 2", "startAddress": 17,
+      "model": "Beam 9", "manufacturer": "Acme Lights", "software": "4.5.6", "lampHours": 7890,
+      "personalities": [ { "footprint": 16, "description": "Standard" }, { "footprint": 9, "description": "Compact" } ],
+      "personality": 2, "identify": true, "displayLevel": 128 } ] } ] })";
+
+class RdmEngineEndToEnd : public WidgetRigTest
+{
+protected:
+    void SetUp() override
+    {
+        WidgetRigTest::SetUp();
+        BootRig(kRig);
+        ASSERT_TRUE(Manager().HasWidget());
+        responder = RigResponder(0);
+        ASSERT_TRUE(responder);
+        fixture.SetUniqueId(UidLow(kUid), UidHigh(kUid));
+    }
+
+    int Count(const QString& start) const
+    {
+        int count = 0;
+        for (const QString& text : feedback.Texts())
+            count += text.startsWith(start);
+        return count;
+    }
+
+    std::shared_ptr<sim::RdmResponder> responder;
+    RDMProtocol protocol;  // its link is the manager's widget
+    RecordingFeedback feedback;
+    RDMDevice fixture;
+};
+
+} // namespace
+
+TEST_F(RdmEngineEndToEnd, SetDmxStartAddressGoesOnTheLineAsItsExactBytes)
+{
+    // Five exchanges first, so that the SET carries transaction number 5.
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        for (int i = 0; i < 5; ++i)
+            protocol.GetDmxStartAddress(&fixture, &feedback);
+    }));
+    ASSERT_EQ(protocol.TransactionNumber(), 5);
+    bool ok = false;
+    ASSERT_TRUE(RunOnCommandThread([&] { ok = protocol.SetDmxStartAddress(&fixture, 42, &feedback); }));
+
+    EXPECT_TRUE(ok) << feedback.Texts().join('\n').toStdString();
+    ASSERT_FALSE(RigWidget()->LineRequests().isEmpty());
+    EXPECT_EQ(rdmtest::ToHex(RigWidget()->LineRequests().last()),
+              "CC 01 1A 41 42 01 02 03 04 7F F0 12 34 57 89 05 01 00 00 00 30 00 F0 02 00 2A 05 5B");
+    EXPECT_EQ(responder->State().startAddress, 42);
+    EXPECT_EQ(fixture.GetDmxAddress(), 42);
+}
+
+// One request to the responder under each fault, through the real widget.
+TEST_F(RdmEngineEndToEnd, FaultsOfTheResponderMeetTheTransactionsHandling)
+{
+    const QByteArray address = rdmtest::U16(300);
+    struct Case
+    {
+        const char* name;
+        sim::ResponderFault fault;
+        quint8 commandClass;
+        quint16 pid;
+        QByteArray data;
+        int result;
+        QByteArray reply;              // the parameter data handed back
+        QList<int> transactions;       // of the requests the responder saw, from the first
+        qint64 minGapMs;               // between the first two of them (virtual time)
+        int noAnswerWarnings;          // " Warning! device ... failed to respond"
+        int retriesExceeded;
+        QString error;                 // the one error line, if any
+    };
+    const QString mismatch = " Error! device (0x414201020304) : checksum failed for COMMAND(0x20) and PID(0x82)!";
+    const Case cases[] = {
+        {"silent", sim::ResponderFault::Silence().Always(), GetCommand, PidDeviceLabel, {}, ErrorNoReply, {},
+         {0, 0, 0, 0, 0}, 0, 5, 1, {}},
+        {"nack 0x0004", sim::ResponderFault::Nack(0x0004), GetCommand, PidDeviceLabel, {}, ResponseNackReason,
+         rdmtest::Bytes("00 04"), {0}, 0, 0, 0, {}},
+        {"busy once", sim::ResponderFault::Busy(), GetCommand, PidDeviceLabel, {}, ResponseAck, "Truss 2", {0, 1},
+         RDMProtocol::kBusyWaitMs, 0, 0, {}},
+        {"ack timer on a get", sim::ResponderFault::AckTimer(3), GetCommand, PidDeviceLabel, {}, ResponseAck,
+         "Truss 2", {0, 1}, 300, 0, 0, {}},
+        {"ack timer on a set", sim::ResponderFault::AckTimer(3), SetCommand, PidDmxStartAddress, address, ResponseAck,
+         {}, {0}, 0, 0, 0, {}},
+        {"reply for another controller", sim::ResponderFault::WrongDestination(), GetCommand, PidDeviceLabel, {},
+         ErrorMismatch, {}, {0}, 0, 0, 0, mismatch},
+        {"bad checksum", sim::ResponderFault::BadChecksum(), GetCommand, PidDeviceLabel, {}, ErrorMismatch, {}, {0},
+         0, 0, 0, mismatch},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        responder->ClearFaults();
+        responder->ClearRequests();
+        responder->InjectFault(c.fault);
+        feedback.lines.clear();
+        const int first = protocol.TransactionNumber();
+        int result = -100;
+        QByteArray reply(64, '\xEE');
+        int length = int(reply.size());
+        ASSERT_TRUE(RunOnCommandThread([&] {
+            result = protocol.SendRequest(UidLow(kUid), UidHigh(kUid), c.commandClass, c.pid, c.data.constData(),
+                                          int(c.data.size()), reply.data(), &length, &feedback);
+        }));
+
+        EXPECT_EQ(result, c.result) << feedback.Texts().join('\n').toStdString();
+        EXPECT_EQ(reply.left(length), c.reply);
+        const QList<sim::RdmResponder::LoggedRequest> requests = responder->Requests();
+        QList<int> transactions;
+        for (const auto& request : requests)
+            transactions.append(quint8(request.transaction - first));
+        EXPECT_EQ(transactions, c.transactions);
+        if (requests.size() >= 2) {
+            EXPECT_GE(requests[1].atMs - requests[0].atMs, c.minGapMs);
+        }
+        EXPECT_EQ(Count(" Warning! device (0x414201020304) : failed to respond for"), c.noAnswerWarnings);
+        EXPECT_EQ(Count(" Warning: Retry attempts exceeded for device (0x414201020304) - COMMAND(0x20) and PID(0x82)!"),
+                  c.retriesExceeded);
+        EXPECT_EQ(feedback.Texts(FeedbackError), c.error.isEmpty() ? QStringList() : QStringList{c.error});
+    }
+    EXPECT_EQ(responder->State().startAddress, 300) << "the SET answered ACK_TIMER was carried out";
+}
+
+TEST_F(RdmEngineEndToEnd, UpdateDeviceInformationReadsTheRespondersValues)
+{
+    QList<Device*> fixtures = {&fixture};
+    ASSERT_TRUE(RunOnCommandThread([&] { protocol.UpdateDeviceInformation(&fixtures, &feedback); }));
+
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+    EXPECT_TRUE(feedback.Texts(FeedbackWarning).isEmpty()) << feedback.Texts(FeedbackWarning).join('\n').toStdString();
+    EXPECT_EQ(fixture.GetDmxAddress(), 17);
+    EXPECT_EQ(fixture.GetPersonality(), 2);
+    EXPECT_EQ(fixture.GetFootprint(), 9);
+    EXPECT_EQ(fixture.GetPersonalityDescription(), "Compact");
+    EXPECT_EQ(fixture.GetSoftwareVersion(), "4.5.6");
+    EXPECT_EQ(fixture.GetModelName(), "Beam 9");
+    EXPECT_EQ(fixture.GetManufacturer(), "Acme Lights");
+    EXPECT_EQ(fixture.GetDeviceName(), "Truss 2");
+    EXPECT_EQ(fixture.GetLampHours(), 7890u);
+    EXPECT_EQ(fixture.GetDisplayLevel(), 128);
+    EXPECT_TRUE(fixture.GetIdentify());
+    EXPECT_EQ(fixture.SupportedParameters().size(), sim::RdmResponderState::AllOptionalParameters().size());
+}
