@@ -27,11 +27,26 @@ void CommThread::Enqueue(Command* command, QThread* origin)
     const QUuid id = command->GetId();
     {
         QMutexLocker lock(&mutex_);
-        queue_.append(Entry{command, origin});
+        queue_.append(Entry{command, origin, false});
+    }
+    // Listeners connect to the command's feedback here; it must not have started yet.
+    emit CommandQueued(id);
+    {
+        QMutexLocker lock(&mutex_);
+        for (Entry& entry : queue_) {
+            if (entry.command == command && !entry.announced) {
+                entry.announced = true;
+                break;
+            }
+        }
         wakeUp_.wakeAll();
     }
-    emit CommandQueued(id);
     StartThread();
+}
+
+bool CommThread::HeadReadyLocked() const
+{
+    return !queue_.isEmpty() && (!queue_.first().command || queue_.first().announced);
 }
 
 void CommThread::StartThread()
@@ -90,7 +105,7 @@ void CommThread::run()
             QMutexLocker lock(&mutex_);
             if (stop_)
                 return;
-            while (!queue_.isEmpty() && !next.command)
+            while (HeadReadyLocked() && !next.command)
                 next = queue_.takeFirst();
         }
         if (next.command) {
@@ -109,7 +124,7 @@ void CommThread::run()
         // Sleep until the next idle frame is due, unless a command or the stop comes
         // first (both wake the condition).
         QMutexLocker lock(&mutex_);
-        if (stop_ || !queue_.isEmpty())
+        if (stop_ || HeadReadyLocked())
             continue;
         const qint64 remainingMs = std::max<qint64>(1, kIdleFrameMs - (Clock::NowMs() - idleSince));
         const auto real = std::chrono::duration<double, std::milli>(double(remainingMs) * Clock::Scale());

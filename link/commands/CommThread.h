@@ -30,7 +30,9 @@ public:
 
     // Appends the command (which must already live in this thread), emits
     // CommandQueued(id) on the calling thread and starts the thread if it is not running.
-    // `origin` is the thread the command goes back to once it has executed.
+    // `origin` is the thread the command goes back to once it has executed. The command
+    // does not start before every slot of CommandQueued has returned, so a listener that
+    // connects to it there (through FindCommand) misses none of its feedback.
     void Enqueue(Command* command, QThread* origin);
     // Starts the thread unless it runs or has been stopped.
     void StartThread();
@@ -60,7 +62,10 @@ private:
     {
         Command* command;
         QPointer<QThread> origin;
+        bool announced = false;  // CommandQueued has been emitted for it
     };
+    // Whether the head of the queue may be taken; mutex_ held.
+    bool HeadReadyLocked() const;
     // One command from dequeue to CommandCompleted.
     void RunCommand(const Entry& entry);
 

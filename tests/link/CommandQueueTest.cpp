@@ -90,6 +90,33 @@ TEST_F(CommandQueueTest, AnOwnerCanDeleteItsCommandOnCommandCompleted)
     EXPECT_TRUE(PollUntil([&] { return watch.isNull(); }));
 }
 
+// The task list connects to a command's feedback when it hears CommandQueued: nothing the
+// command says may come before that, however slow the listener.
+TEST_F(CommandQueueTest, ACommandStartsOnlyAfterItsQueuedSignalWasHeard)
+{
+    RegisterFeedbackMetaTypes();
+    // The thread is running already, waiting for work.
+    TestCommand earlier;
+    QSignalSpy completed(manager_, &CommManager::CommandCompleted);
+    manager_->QueueCommand(&earlier);
+    ASSERT_TRUE(PollUntil([&] { return completed.size() == 1; }));
+
+    TestCommand command([](TestCommand& self) { self.AddString("first words", FeedbackNormal); });
+    QStringList heard;
+    QObject listener;
+    QObject::connect(manager_, &CommManager::CommandQueued, &listener, [&](QUuid id) {
+        QThread::msleep(20);
+        Command* queued = manager_->FindCommand(id);
+        ASSERT_EQ(queued, &command);
+        QObject::connect(queued, &Command::IFeedback_AddString, &listener,
+                         [&](QString text, FeedbackStatus) { heard.append(text); });
+    });
+    manager_->QueueCommand(&command);
+    ASSERT_TRUE(PollUntil([&] { return completed.size() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, QStringList{"first words"});
+}
+
 TEST_F(CommandQueueTest, FindCommandSeesWaitingCommandsButNotTheOneExecuting)
 {
     std::atomic<bool> started = false, release = false;
