@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test bench clean
+.PHONY: all deps configure build run test bench clean
 
 all: build
 
@@ -17,6 +17,18 @@ configure: $(BUILD_DIR)/build.ninja
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Starts the program on the simulated computer of the demo rig (its widget and fixtures).
+# Without a display it runs under a virtual one, so that it still starts.
+RIG ?= $(CURDIR)/sim/rigs/demo.json
+run: deps
+	$(MAKE) build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  VELMORA_RIG="$(RIG)" $(BUILD_DIR)/app/velmora; \
+	else \
+	  echo "No display found: Velmora runs under a virtual display (xvfb-run)."; \
+	  VELMORA_RIG="$(RIG)" xvfb-run -a $(BUILD_DIR)/app/velmora; \
+	fi
 
 test: deps
 	$(MAKE) build
