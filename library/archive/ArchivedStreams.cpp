@@ -346,6 +346,10 @@ ArchiveResult WritingArchivedStream::WriteArchive()
     }
     if (archive_write_close(handle.get()) != ARCHIVE_OK)
         return failure(ErrorText(handle.get()));
+    // The last bytes are still in the file's buffer, and commit() would not notice their
+    // write failing (it would put a truncated archive in place): flush them first.
+    if (!file.flush())
+        return failure(file.errorString());
     if (!file.commit())
         return failure(file.errorString());
     ArchiveIndexCache::Forget(archiveFile_);

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -207,6 +208,32 @@ TEST_F(WritingPackages, AWriteThatFailsHalfWayLeavesThePreviousArchiveWhole)
     EXPECT_EQ(archive_test::FileBytes(package), before);
     EXPECT_EQ(FolderContents(), QStringList{QStringLiteral("keep.qelpkg")});
     EXPECT_EQ(ReadMember(package + QStringLiteral("/f/a.bvi")), QByteArray("the old package"));
+}
+
+TEST_F(WritingPackages, AFailureInTheLastBytesOfTheArchiveIsReported)
+{
+    // The archive's last bytes reach the disk only as the commit flushes them: a disk that
+    // fills up right there must fail the export too, not leave a truncated package.
+    const QByteArray member = archive_test::RandomBytes(20000);
+    const QString sized = Path("sized.qelpkg");
+    {
+        Handler::ArchiveWriterEnabler writing(sized);
+        ASSERT_TRUE(WriteMember(sized + QStringLiteral("/f/a.bvi"), member));
+        ASSERT_TRUE(writing.Commit().Ok());
+    }
+    const qint64 size = QFileInfo(sized).size();
+
+    const QString package = Path("keep.qelpkg");
+    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "the old package"}});
+    const QByteArray before = archive_test::FileBytes(package);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), member));
+        testing_env::ScopedFileSizeLimit limit(rlim_t(size - 1));
+        EXPECT_FALSE(writing.Commit().Ok());
+    }
+    EXPECT_EQ(archive_test::FileBytes(package), before);
+    EXPECT_EQ(FolderContents(), (QStringList{QStringLiteral("keep.qelpkg"), QStringLiteral("sized.qelpkg")}));
 }
 
 TEST_F(WritingPackages, ADiscardedExportChangesNothing)
