@@ -1,5 +1,5 @@
 #include "content/ContentSource.h"
-#include "tests/content/TestFolders.h"
+#include "tests/content/MemoryFolders.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -43,7 +43,7 @@ public:
 
 TEST(ContentSource, HoldsAModeAndItsItemsInOrder)
 {
-    TestContent a, b;
+    MemoryContent a, b;
     ContentSource source(ContentSource::CutToClipboard, {&b, &a});
     EXPECT_EQ(source.Mode(), 3);
     EXPECT_EQ(source.Items(), (QList<ContentBase*>{&b, &a}));
@@ -55,9 +55,9 @@ TEST(ContentSource, HoldsAModeAndItsItemsInOrder)
 TEST(ContentSource, ANodeDestroyedOnTheGuiThreadLeavesTheClipboardAtOnce)
 {
     FakeClipboard clipboard;
-    auto* first = new TestContent(QStringLiteral("first"));
-    auto* second = new TestContent(QStringLiteral("second"));
-    TestContent bystander;
+    auto* first = new MemoryContent(QStringLiteral("first"));
+    auto* second = new MemoryContent(QStringLiteral("second"));
+    MemoryContent bystander;
     clipboard.Put({first, second});
 
     delete bystander.Clone(); // a node not on the clipboard changes nothing
@@ -73,9 +73,9 @@ TEST(ContentSource, ANodeDestroyedOnTheGuiThreadLeavesTheClipboardAtOnce)
 TEST(ContentSource, ANodeDestroyedOnAnotherThreadOnlyUnregistersThere)
 {
     FakeClipboard clipboard;
-    auto* first = new TestContent(QStringLiteral("first"));
-    auto* second = new TestContent(QStringLiteral("second"));
-    auto* kept = new TestContent(QStringLiteral("kept"));
+    auto* first = new MemoryContent(QStringLiteral("first"));
+    auto* second = new MemoryContent(QStringLiteral("second"));
+    auto* kept = new MemoryContent(QStringLiteral("kept"));
     clipboard.Put({first, second, kept});
 
     std::unique_ptr<QThread> worker(QThread::create([&] {
@@ -98,7 +98,7 @@ TEST(ContentSource, ANodeDestroyedOnAnotherThreadOnlyUnregistersThere)
 
 TEST(ContentSource, WithoutAPrunerDyingNodesStillUnregister)
 {
-    TestContent* item = new TestContent;
+    MemoryContent* item = new MemoryContent;
     ContentSource::SetClipboardItems({item});
     EXPECT_TRUE(ContentSource::IsOnClipboard(item));
     delete item;

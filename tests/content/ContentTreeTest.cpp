@@ -1,4 +1,7 @@
-#include "tests/content/TestFolders.h"
+#include "content/ContentFolder.h"
+#include "content/ContentMutex.h"
+#include "content/policies/ContentPolicy.h"
+#include "tests/content/MemoryFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +28,94 @@ bool MutexHeldElsewhere()
     return held;
 }
 
+// A folder that is no policy folder, so that ContentFolder's own answers show: it owns its
+// children, refuses every change and records what its import hooks are asked. The
+// change contract itself is MemoryFolder's to show.
+class PlainFolder : public ContentFolder
+{
+public:
+    explicit PlainFolder(const QString& name = {}, int minAddress = 0, int maxAddress = 255,
+                         ContentFolder* parent = nullptr)
+        : ContentFolder(parent), min_(minAddress), max_(maxAddress)
+    {
+        SetName(name);
+    }
+
+    int ChildCount() const override
+    {
+        ContentLocker lock(&ContentMutex);
+        return int(children_.size());
+    }
+    ContentBase* Child(int index) override
+    {
+        ContentLocker lock(&ContentMutex);
+        return children_.at(std::size_t(index)).get();
+    }
+    const ContentBase* Child(int index) const override
+    {
+        ContentLocker lock(&ContentMutex);
+        return children_.at(std::size_t(index)).get();
+    }
+    int MinAddress() override { return min_; }
+    int MaxAddress() override { return max_; }
+
+    MemoryContent* AddContent(const QString& name, int address)
+    {
+        auto* content = new MemoryContent(name, address, this);
+        Adopt(content);
+        return content;
+    }
+    PlainFolder* AddFolder(const QString& name)
+    {
+        auto* folder = new PlainFolder(name, 0, 255, this);
+        Adopt(folder);
+        return folder;
+    }
+
+    bool CreateFolder(const QString&, int, int, IFeedback* feedback) override { return Refuse(feedback, "no"); }
+    bool AcceptsContent(const Content*) override { return true; }
+    bool AddChild(QList<ContentBase*>, IFeedback* feedback) override { return Refuse(feedback, "no"); }
+    bool ModifyChild(ContentBase*, const QString&, int, IFeedback* feedback) override { return Refuse(feedback, "no"); }
+    bool MoveHere(ContentBase*, IFeedback* feedback) override { return Refuse(feedback, "no"); }
+    bool RemoveChild(ContentBase*, IFeedback* feedback) override { return Refuse(feedback, "no"); }
+
+    QList<Content*> ImportFile(const QString& path) override
+    {
+        imported << path;
+        return {new MemoryContent(QStringLiteral("probe"))};
+    }
+    QList<Content*> ImportFileFor(QWidget* parent, const QString& path) override
+    {
+        imported << path;
+        importParent = parent;
+        return {new MemoryContent(QStringLiteral("real")), new MemoryContent(QStringLiteral("real2"))};
+    }
+    QStringList imported;
+    QWidget* importParent = nullptr;
+
+private:
+    // Emits the matching signal under ContentMutex, as the real folders do.
+    void Adopt(ContentBase* child)
+    {
+        ContentLocker lock(&ContentMutex);
+        children_.emplace_back(child);
+        if (auto* folder = qobject_cast<ContentFolder*>(child))
+            emit FolderAdded(this, folder);
+        else
+            emit ContentAdded(this, static_cast<Content*>(child));
+    }
+
+    std::vector<std::unique_ptr<ContentBase>> children_;
+    int min_;
+    int max_;
+};
+
 } // namespace
 
 TEST(ContentBase, StartsEmptyAndStoresItsFields)
 {
-    TestFolder folder;
-    TestContent content({}, 0, &folder);
+    PlainFolder folder;
+    MemoryContent content({}, 0, &folder);
     EXPECT_EQ(content.GetName(), QString());
     EXPECT_EQ(content.GetAddress(), 0);
     EXPECT_EQ(content.GetMosavraID(), 0);
@@ -52,7 +137,7 @@ TEST(ContentBase, StartsEmptyAndStoresItsFields)
 
 TEST(ContentBase, SetNameKeepsSixteenCharactersAndReportsTheOldName)
 {
-    TestContent content(QStringLiteral("Sunrise"));
+    MemoryContent content(QStringLiteral("Sunrise"));
     QSignalSpy spy(&content, &ContentBase::NameChanged);
     EXPECT_TRUE(content.SetName(QStringLiteral("ABCDEFGHIJKLMNOPQRST")));
     EXPECT_EQ(content.GetName(), QStringLiteral("ABCDEFGHIJKLMNOP"));
@@ -63,7 +148,7 @@ TEST(ContentBase, SetNameKeepsSixteenCharactersAndReportsTheOldName)
 
 TEST(ContentBase, SetAddressStoresAnyValueAndReportsTheOldOne)
 {
-    TestContent content({}, 7);
+    MemoryContent content({}, 7);
     QSignalSpy spy(&content, &ContentBase::AddressChanged);
     EXPECT_TRUE(content.SetAddress(999)); // no range check: ranges are the folder's business
     EXPECT_EQ(content.GetAddress(), 999);
@@ -73,7 +158,7 @@ TEST(ContentBase, SetAddressStoresAnyValueAndReportsTheOldOne)
 
 TEST(Content, KeyIsDrawnAtRandomAndCarriedByClones)
 {
-    TestContent a, b;
+    MemoryContent a, b;
     EXPECT_NE(a.Key(), b.Key());
     std::unique_ptr<Content> copy(a.Clone());
     EXPECT_EQ(copy->Key(), a.Key());
@@ -98,7 +183,7 @@ TEST(ContentFolder, NextFreeAddressFindsTheLowestUnusedAddressInRange)
         {"address 0 counts as used when in range", 0, 255, {0}, 0, 1},
     };
     for (const Case& c : cases) {
-        TestFolder folder({}, c.min, c.max);
+        PlainFolder folder({}, c.min, c.max);
         for (int address : c.children)
             folder.AddContent(QStringLiteral("c%1").arg(address), address);
         EXPECT_EQ(folder.NextFreeAddress(c.start), c.expected) << c.what;
@@ -110,7 +195,7 @@ TEST(ContentFolder, NextFreeAddressFindsTheLowestUnusedAddressInRange)
 
 TEST(ContentFolder, ConflictsComparesNamesExactlyAndIgnoresAddresses)
 {
-    TestFolder folder;
+    PlainFolder folder;
     folder.AddContent(QStringLiteral("Sky"), 1);
     folder.AddContent(QStringLiteral("Sea"), 1); // two children may share an address
     EXPECT_TRUE(folder.Conflicts(QStringLiteral("Sky"), 99));
@@ -120,7 +205,7 @@ TEST(ContentFolder, ConflictsComparesNamesExactlyAndIgnoresAddresses)
 
 TEST(ContentFolder, MakeUniqueNumbersTheNameAndLeavesTheAddress)
 {
-    TestFolder folder;
+    PlainFolder folder;
     folder.AddContent(QStringLiteral("Sky"), 1);
     folder.AddContent(QStringLiteral("Sky (2)"), 2);
 
@@ -143,11 +228,11 @@ TEST(ContentFolder, MakeUniqueNumbersTheNameAndLeavesTheAddress)
 
 TEST(ContentFolder, RootTopFolderAndInsideFollowTheParents)
 {
-    TestFolder root(QStringLiteral("root"));
-    TestFolder* a = root.AddFolder(QStringLiteral("a"));
-    TestFolder* b = a->AddFolder(QStringLiteral("b"));
-    TestContent* item = b->AddContent(QStringLiteral("item"), 1);
-    TestContent orphan;
+    PlainFolder root(QStringLiteral("root"));
+    PlainFolder* a = root.AddFolder(QStringLiteral("a"));
+    PlainFolder* b = a->AddFolder(QStringLiteral("b"));
+    MemoryContent* item = b->AddContent(QStringLiteral("item"), 1);
+    MemoryContent orphan;
 
     EXPECT_EQ(root.GetRoot(), &root);
     EXPECT_EQ(b->GetRoot(), &root);
@@ -165,13 +250,13 @@ TEST(ContentFolder, RootTopFolderAndInsideFollowTheParents)
 
 TEST(ContentFolder, MovesStayInOneTreeAndNeverIntoTheMovedFolder)
 {
-    TestFolder root(QStringLiteral("root"));
-    TestFolder* a = root.AddFolder(QStringLiteral("a"));
-    TestFolder* b = a->AddFolder(QStringLiteral("b"));
-    TestFolder* c = root.AddFolder(QStringLiteral("c"));
-    TestContent* item = a->AddContent(QStringLiteral("item"), 1);
-    TestFolder otherRoot(QStringLiteral("other"));
-    TestFolder* elsewhere = otherRoot.AddFolder(QStringLiteral("x"));
+    PlainFolder root(QStringLiteral("root"));
+    PlainFolder* a = root.AddFolder(QStringLiteral("a"));
+    PlainFolder* b = a->AddFolder(QStringLiteral("b"));
+    PlainFolder* c = root.AddFolder(QStringLiteral("c"));
+    MemoryContent* item = a->AddContent(QStringLiteral("item"), 1);
+    PlainFolder otherRoot(QStringLiteral("other"));
+    PlainFolder* elsewhere = otherRoot.AddFolder(QStringLiteral("x"));
 
     EXPECT_FALSE(a->CanMoveFolderHere(a)) << "into itself";
     EXPECT_FALSE(b->CanMoveFolderHere(a)) << "below itself";
@@ -184,14 +269,14 @@ TEST(ContentFolder, MovesStayInOneTreeAndNeverIntoTheMovedFolder)
     EXPECT_TRUE(b->CanMoveContentHere(item));
     EXPECT_TRUE(c->CanMoveContentHere(item));
     EXPECT_FALSE(elsewhere->CanMoveContentHere(item)) << "another tree";
-    TestContent orphan;
+    MemoryContent orphan;
     EXPECT_FALSE(c->CanMoveContentHere(&orphan));
     EXPECT_FALSE(c->CanMoveContentHere(nullptr));
 }
 
 TEST(ContentFolder, DefaultsOfTheQuestionsAndHooks)
 {
-    TestFolder folder;
+    PlainFolder folder;
     EXPECT_FALSE(folder.IsReadOnly());
     EXPECT_FALSE(folder.IsChildrenReadOnly());
     EXPECT_FALSE(folder.IsViewOnly());
@@ -199,27 +284,28 @@ TEST(ContentFolder, DefaultsOfTheQuestionsAndHooks)
     EXPECT_TRUE(folder.AcceptsFolder(nullptr));
     EXPECT_EQ(folder.NewChildTypeName(0), QString());
     EXPECT_EQ(folder.Aggregator(), nullptr);
-    RecordingFeedback feedback;
+    FeedbackRecorder feedback;
     EXPECT_FALSE(folder.CheckModifiable(&feedback));
-    EXPECT_TRUE(feedback.lines.isEmpty());
+    EXPECT_TRUE(feedback.Texts().isEmpty());
 }
 
 TEST(ContentFolder, ARefusedChangeSendsOneErrorAndNeverFinishes)
 {
-    TestFolder folder;
+    // The test folders of every operation test keep the contract the operations rely on.
+    MemoryFolder folder(UniqueFilenamePolicy::Instance(), QStringLiteral("F"));
     folder.AddFolder(QStringLiteral("Taken"));
-    RecordingFeedback feedback;
+    FeedbackRecorder feedback;
     EXPECT_FALSE(folder.CreateFolder(QStringLiteral("Taken"), 0, 0, &feedback));
-    ASSERT_EQ(feedback.lines.size(), 1);
-    EXPECT_EQ(feedback.lines[0].first, QStringLiteral("Folder Taken exists"));
-    EXPECT_EQ(feedback.lines[0].second, FeedbackError);
-    EXPECT_TRUE(feedback.results.isEmpty());
+    EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{QStringLiteral("Taken@0 clashes in F")});
+    EXPECT_EQ(feedback.Texts().size(), 1);
+    EXPECT_TRUE(feedback.Results().isEmpty());
     EXPECT_EQ(folder.ChildCount(), 1);
 
+    folder.SetRefused(MemoryFolder::Modify);
     EXPECT_FALSE(folder.ModifyChild(folder.Child(0), QStringLiteral("x"), 1, nullptr))
         << "without a feedback only the answer tells";
     EXPECT_TRUE(folder.CreateFolder(QStringLiteral("New"), 0, 0, &feedback));
-    EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
+    EXPECT_EQ(feedback.Results(), QList<FeedbackResult>{FeedbackSuccess});
 }
 
 TEST(ContentFolder, ImportFilesProbesOnlyFilesAndImportFilesForTakesEveryPath)
@@ -234,7 +320,7 @@ TEST(ContentFolder, ImportFilesProbesOnlyFilesAndImportFilesForTakesEveryPath)
     }
     const QString missing = dir.filePath(QStringLiteral("missing.png"));
 
-    TestFolder folder;
+    PlainFolder folder;
     const QStringList paths{first, dir.path(), missing, second};
     QList<Content*> probes = folder.ImportFiles(paths);
     EXPECT_EQ(folder.imported, (QStringList{first, second})) << "in the given order, files only";
@@ -252,8 +338,8 @@ TEST(ContentFolder, ImportFilesProbesOnlyFilesAndImportFilesForTakesEveryPath)
 
 TEST(ContentTreeSignals, AreEmittedUnderTheMutexAndADirectSlotMayReadTheTree)
 {
-    TestFolder folder(QStringLiteral("folder"));
-    TestContent* item = folder.AddContent(QStringLiteral("old"), 3);
+    PlainFolder folder(QStringLiteral("folder"));
+    MemoryContent* item = folder.AddContent(QStringLiteral("old"), 3);
     bool heldDuringSignal = false;
     QString seenName;
     int seenCount = -1;
@@ -271,7 +357,7 @@ TEST(ContentTreeSignals, AreEmittedUnderTheMutexAndADirectSlotMayReadTheTree)
 
 TEST(ContentTreeSignals, ReachReceiversOnOtherThreadsQueuedWithoutDeadlock)
 {
-    TestFolder folder(QStringLiteral("folder"));
+    PlainFolder folder(QStringLiteral("folder"));
     QThread receiverThread;
     QObject receiver;
     receiver.moveToThread(&receiverThread);
@@ -305,7 +391,7 @@ TEST(ContentTreeSignals, ReachReceiversOnOtherThreadsQueuedWithoutDeadlock)
 
 TEST(ContentTreeSignals, ChangesOnAWorkerThreadReachTheGuiThreadQueued)
 {
-    TestFolder folder(QStringLiteral("folder"));
+    PlainFolder folder(QStringLiteral("folder"));
     QObject guiReceiver;
     QList<Qt::HANDLE> threads;
     QObject::connect(&folder, &ContentFolder::FolderAdded, &guiReceiver,
