@@ -134,7 +134,8 @@ std::vector<QRgb> MedianCutQuantize(std::span<ColourTriple> triples, int target)
 
     std::size_t serial = 0;
     std::vector<Box> heap;
-    heap.reserve(std::size_t(target) + 1);
+    // No more boxes than triples can come of the splits, whatever the target asks for.
+    heap.reserve(std::min(std::size_t(target), triples.size()) + 1);
     heap.push_back(MakeBox(triples, 0, triples.size(), serial++));
 
     while (int(heap.size()) < target) {

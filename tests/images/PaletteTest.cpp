@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 const std::vector<QRgb> kSeeds = {0xff000000u, 0xffffffffu};
@@ -25,6 +27,9 @@ TEST(Quantiser, SplitsTheWidestBoxAtItsMedian)
     triples = {{1, 2, 3}};
     EXPECT_EQ(MedianCutQuantize(triples, 5), (std::vector<QRgb>{qRgb(1, 2, 3)}));
     EXPECT_TRUE(MedianCutQuantize(triples, 0).empty());
+    // A target far beyond the colours at hand costs no more than the colours.
+    triples = {{1, 2, 3}, {9, 9, 9}};
+    EXPECT_EQ(MedianCutQuantize(triples, INT_MAX).size(), 2u);
     EXPECT_TRUE(MedianCutQuantize({}, 4).empty());
 }
 
