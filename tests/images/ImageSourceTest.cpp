@@ -4,6 +4,7 @@
 #include "images/LEDImageImporter.h"
 #include "images/video/VideoFrames.h"
 #include "tests/images/FFmpegTool.h"
+#include "tests/images/PromisingImageFormat.h"
 
 #include <QFile>
 #include <QImage>
@@ -153,6 +154,18 @@ TEST_F(Sources, DamagedOrForeignFilesAreNotPictures)
     RecordingSink cut;
     ReadImageFrames(Path("cut.gif"), 255, 0, cut); // returns, whatever it made of it
     EXPECT_LE(cut.durations.size(), 1u);
+}
+
+TEST_F(Sources, AReaderThatKeepsPromisingPicturesItCannotDeliverIsGivenUp)
+{
+    WriteFile("promising.img", "PROMISE and never deliver");
+    const int before = PromisingImageReads();
+    RecordingSink sink;
+    EXPECT_FALSE(ReadImageFrames(Path("promising.img"), 255, 0, sink));
+    EXPECT_TRUE(sink.durations.empty());
+    const int tried = PromisingImageReads() - before;
+    EXPECT_GT(tried, 0) << "the test format was not found";
+    EXPECT_LT(tried, kPromisingImagePromises) << "the reading went on as long as the reader promised";
 }
 
 TEST_F(Sources, VideoClipFramesAndTimes)
