@@ -1,6 +1,7 @@
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
 #include "images/GIFWriter.h"
+#include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/images/GifDecoder.h"
 
 #include <QBuffer>
@@ -8,9 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
 
@@ -201,16 +200,11 @@ TEST_F(GIFExport, FailuresAreReportedAndLeaveTheOldFileWhole)
     EXPECT_EQ(ReadAll(Path("old.gif")), QByteArray("previous export"));
 
     // A file-size limit makes the writes fail midway, as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     for (int f = 0; f < 20; ++f)
         image.AddFrame(UniformFrame(100, quint8(f)));
-    const bool exported = image.ExportGIF(Path("old.gif"), 256, 256);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    EXPECT_FALSE(exported);
+    {
+        testing_env::ScopedFileSizeLimit limit(4096);
+        EXPECT_FALSE(image.ExportGIF(Path("old.gif"), 256, 256));
+    }
     EXPECT_EQ(ReadAll(Path("old.gif")), QByteArray("previous export"));
 }
