@@ -9,15 +9,24 @@ RdmDiscoverySearch::RdmDiscoverySearch(ILine* line, IFeedback* feedback) : line_
 
 void RdmDiscoverySearch::Search(quint64 low, quint64 high)
 {
-    if (!line_ || low > high)
+    if (!line_ || low > high || CheckCancelled())
         return;
     SearchRange(low, high);
 }
 
+bool RdmDiscoverySearch::CheckCancelled()
+{
+    if (!stopped_ && feedback_ && feedback_->IsCancelled())
+        stopped_ = true;
+    return stopped_;
+}
+
 void RdmDiscoverySearch::NotePhantom()
 {
-    if (++phantoms_ <= kMaxPhantomAnswers)
+    if (++phantoms_ <= kMaxPhantomAnswers) {
+        CheckCancelled();
         return;
+    }
     stopped_ = true;
     if (feedback_)
         feedback_->AddString(QStringLiteral(" RDM Discovery: The line keeps answering where no device can be found; "
@@ -30,10 +39,6 @@ void RdmDiscoverySearch::SearchRange(quint64 low, quint64 high)
 {
     if (stopped_)
         return;
-    if (feedback_ && feedback_->IsCancelled()) {
-        stopped_ = true;
-        return;
-    }
     if (feedback_)
         feedback_->AddString(QStringLiteral(" RDM Discovery: Searching range 0x%1 - 0x%2").arg(Hex(low), Hex(high)),
                              FeedbackNormal);
@@ -44,10 +49,12 @@ void RdmDiscoverySearch::SearchRange(quint64 low, quint64 high)
                 if (feedback_)
                     feedback_->AddString(QStringLiteral(" RDM Discovery: Device found 0x%1").arg(Hex(low)), FeedbackNormal);
                 found_.append(low);
+                CheckCancelled();
                 return;
             }
         }
-        NotePhantom();
+        // Halving ends in pairs of UIDs, so the UID beside every fixture is asked too and
+        // stays silent. An answer that no fixture claims is counted by the range that gave it.
         return;
     }
 

@@ -15,10 +15,11 @@ class IFeedback;
 // responder stays quiet, so no range is asked twice and every found UID is reported once.
 //
 // The search always ends: besides the finite depth (48 halvings), it stops when the line
-// gives more than kMaxPhantomAnswers answers that lead to no fixture (a single UID that
-// never acknowledges its mute, or a range that answers while both its halves stay silent),
-// which is what a noisy line or a stuck responder looks like; and when the feedback says
-// the work was cancelled.
+// gives more than kMaxPhantomAnswers answers that lead to no fixture (a range that answers
+// while nothing in it acknowledges a mute), which is what a noisy line or a stuck responder
+// looks like; and when the feedback says the work was cancelled. Cancellation is asked
+// before the search and after each fixture found or answer unexplained, not at every range:
+// a command's IsCancelled pauses, and a search looks at about a hundred ranges a fixture.
 //
 // Single-threaded: runs on the command thread inside a discovery.
 class RdmDiscoverySearch
@@ -41,7 +42,8 @@ public:
     // How often a single UID is asked to mute before it is given up.
     static constexpr int kMuteTries = 3;
     // Answers that lead to no fixture before the line is taken to be noise. A real line
-    // gives one for each responder that never acknowledges its mute.
+    // gives one for each responder that never acknowledges its mute, whatever the number
+    // of fixtures that behave.
     static constexpr int kMaxPhantomAnswers = 64;
 
     // `line` and `feedback` (may be null) must outlive the search.
@@ -61,6 +63,8 @@ public:
 private:
     void SearchRange(quint64 low, quint64 high);
     void NotePhantom();
+    // Stops the search when the feedback says so; true once stopped.
+    bool CheckCancelled();
 
     ILine* line_;
     IFeedback* feedback_;

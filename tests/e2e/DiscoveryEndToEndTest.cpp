@@ -3,6 +3,7 @@
 // fixtures. The search itself is tested against a test line in tests/link; these show that
 // it works whole through the real widget, and what the commands and the registry make of it.
 #include "fixtures/QelFamilies.h"
+#include "fixtures/QelProtocol.h"
 #include "fixtures/QelRDM.h"
 #include "link/commands/CommManager.h"
 #include "link/commands/DiscoveryCommand.h"
@@ -258,6 +259,75 @@ TEST_F(DiscoveryEndToEnd, AFixtureWhoseModelTextIsCindralBecomesACindralFixture)
     ASSERT_TRUE(fixture);
     EXPECT_EQ(fixture->GetUniqueId(), 0x7FF0'0000'0201ull);
     EXPECT_EQ(fixture->GetGraphicsEngineUniqueId(), 4660u);
+}
+
+// A family fixture whose graphics engine never answers its identity is left out, after
+// six tries of five sends each; the plain fixture beside it is kept.
+TEST_F(DiscoveryEndToEnd, AFamilyFixtureWithoutItsGraphicsEngineIdIsLeftOut)
+{
+    RegisterQelFamilies();
+    Boot(R"({ "kind": "cindral", "uid": "7ff0:00000201", "model": "cindral",
+              "faults": [ { "kind": "silence", "pid": 41138, "times": -1 } ] }, )" + Responder(kFixture));
+    RunDiscoveryCommand();
+
+    EXPECT_EQ(Uids(found), QList<quint64>{kFixture});
+    EXPECT_TRUE(feedback.Texts(FeedbackError)
+                    .contains("Cannot instantiate cindral because cannot get the FPGA version or the GE unique Id"))
+        << feedback.Texts(FeedbackError).join('\n').toStdString();
+    EXPECT_EQ(LineCount(rdm::GetCommand, 0xA0B2), QelProtocol::kIdentityTries * RDMProtocol::kMaxAttempts);
+    EXPECT_EQ(feedback.Texts().last(), "RDM Discovery: Finished!");
+}
+
+// Production mode: only the fixtures still without identifiers are searched for, and a
+// fresh family fixture gets its graphics-engine id (SET 0xA0B2) and then its motion id
+// (SET 0xA0B3), which becomes its UID.
+TEST_F(DiscoveryEndToEnd, ProductionModeGivesAFreshFixtureItsIdentifiers)
+{
+    RegisterQelFamilies();
+    ProductionStation station("Cindral");
+    Boot(R"({ "kind": "cindral", "uid": "7ff0:00000000", "graphicsEngineId": 0 })");
+    RunDiscoveryCommand();
+
+    EXPECT_TRUE(feedback.Texts().contains(" RDM Discovery: Searching range 0x0 - 0x7ff000000002"));
+    EXPECT_FALSE(feedback.Texts().contains(" RDM Discovery: Searching range 0x0 - 0xfffffffffffe"));
+    QStringList sets;
+    for (const QByteArray& request : RigWidget()->LineRequests())
+        if (request.size() >= 23 && quint8(request[20]) == rdm::SetCommand)
+            sets.append(request.mid(21, 2).toHex());
+    EXPECT_EQ(sets, QStringList({"a0b2", "a0b3"}));
+    ASSERT_EQ(found.size(), 1);
+    auto* fixture = qobject_cast<CindralRDM*>(found[0]);
+    ASSERT_TRUE(fixture);
+    // An empty identifier file hands out 3 first: the graphics engine gets 3, motion 4.
+    EXPECT_EQ(fixture->GetGraphicsEngineUniqueId(), 3u);
+    EXPECT_EQ(fixture->GetUniqueId(), 0x7FF0'0000'0004ull);
+    EXPECT_EQ(RigResponder(0)->Uid(), 0x7FF0'0000'0004ull);
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+}
+
+// What discovery asks a plain fixture, in order: its own three questions, then the
+// standard update, which reads the supported parameters that have a GET in ascending PID
+// order (the fixture lists 0x0401 before 0x0080).
+TEST_F(DiscoveryEndToEnd, APlainFixtureIsQueriedInItsFixedOrder)
+{
+    Boot(Responder(kFixture, R"("parameters": [1025, 128], "lampHours": 1234)"));
+    RunDiscoveryCommand();
+
+    QStringList asked;
+    for (const sim::RdmResponder::LoggedRequest& request : RigResponder(0)->Requests())
+        if (request.commandClass != rdm::DiscoveryCommand)
+            asked.append(QStringLiteral("%1:%2").arg(request.commandClass, 0, 16).arg(request.pid, 4, 16, QLatin1Char('0')));
+    const QStringList expected = {
+        "20:0060", "20:00e1", "20:0080", "20:1000",                       // discovery's own
+        "20:0060", "20:00e1", "20:00c0", "20:00f0", "20:1000", "20:0050",  // the standard update
+        "20:0080", "20:0401",                                             // supported, ascending
+    };
+    EXPECT_EQ(asked, expected);
+    ASSERT_EQ(found.size(), 1);
+    auto* fixture = qobject_cast<RDMDevice*>(found[0]);
+    ASSERT_TRUE(fixture);
+    EXPECT_EQ(fixture->SupportedParameters(), (QList<quint16>{0x0080, 0x0401}));
+    EXPECT_EQ(fixture->GetLampHours(), 1234u);
 }
 
 // The registry across two discoveries: A and B, then B and C.

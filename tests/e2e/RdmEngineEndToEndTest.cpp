@@ -20,7 +20,13 @@ constexpr char kRig[] = R"({ "widgets": [ { "kind": "programmed", "version": [1,
     { "kind": "rdm-responder", "uid": "4142:01020304", "label": "Truss 2", "startAddress": 17,
       "model": "Beam 9", "manufacturer": "Acme Lights", "software": "4.5.6", "lampHours": 7890,
       "personalities": [ { "footprint": 16, "description": "Standard" }, { "footprint": 9, "description": "Compact" } ],
-      "personality": 2, "identify": true, "displayLevel": 128 } ] } ] })";
+      "personality": 2, "identify": true, "displayLevel": 128 },
+    { "kind": "rdm-responder", "uid": "4142:00000005", "deviceModelId": 5, "productCategory": 257,
+      "softwareVersionId": 16909060, "startAddress": 42, "sensors": 4, "personality": 2,
+      "personalities": [ { "footprint": 8, "description": "Basic" }, { "footprint": 16, "description": "Full" },
+                         { "footprint": 24, "description": "Extended" } ] } ] } ] })";
+// The second responder's DEVICE_INFO record.
+constexpr quint64 kInfoUid = 0x4142'0000'0005ull;
 
 class RdmEngineEndToEnd : public WidgetRigTest
 {
@@ -158,4 +164,73 @@ TEST_F(RdmEngineEndToEnd, UpdateDeviceInformationReadsTheRespondersValues)
     EXPECT_EQ(fixture.GetDisplayLevel(), 128);
     EXPECT_TRUE(fixture.GetIdentify());
     EXPECT_EQ(fixture.SupportedParameters().size(), sim::RdmResponderState::AllOptionalParameters().size());
+}
+
+// DEVICE_INFO as E1.20 lays it out, decoded, then the description of the personality it
+// names asked for with that personality's number.
+TEST_F(RdmEngineEndToEnd, DeviceInfoIsDecodedAndItsPersonalityDescribed)
+{
+    std::shared_ptr<sim::RdmResponder> second = RigResponder(1);
+    ASSERT_TRUE(second);
+    RDMDevice info;
+    info.SetUniqueId(UidLow(kInfoUid), UidHigh(kInfoUid));
+    QByteArray record(60, '\0');
+    int length = int(record.size());
+    bool ok = false;
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        protocol.SendRequest(UidLow(kInfoUid), UidHigh(kInfoUid), GetCommand, PidDeviceInfo, nullptr, 0, record.data(),
+                             &length, &feedback);
+        second->ClearRequests();
+        ok = protocol.GetDeviceInfo(&info, &feedback);
+    }));
+
+    EXPECT_EQ(rdmtest::ToHex(record.left(length)), "01 00 00 05 01 01 01 02 03 04 00 10 02 03 00 2A 00 00 04");
+    EXPECT_TRUE(ok) << feedback.Texts().join('\n').toStdString();
+    const QList<sim::RdmResponder::LoggedRequest> requests = second->Requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests[0].pid, PidDeviceInfo);
+    EXPECT_EQ(requests[1].pid, PidDmxPersonalityDescription);
+    EXPECT_EQ(requests[1].data, rdmtest::Bytes("02"));
+    EXPECT_EQ(info.GetDeviceModelId(), 5);
+    EXPECT_EQ(info.GetProductCategory(), 0x0101);
+    EXPECT_EQ(info.GetSoftwareVersionId(), (RDMDevice::SoftwareVersionId{1, 2, 3, 4}));
+    EXPECT_EQ(info.GetPersonality(), 2);
+    EXPECT_EQ(info.GetDmxAddress(), 42);
+    EXPECT_EQ(info.GetSensorCount(), 4);
+    EXPECT_EQ(info.GetFootprint(), 16);
+    EXPECT_EQ(info.GetPersonalityDescription(), "Full");
+}
+
+// The device label "Truss 2" (7 bytes) offered 4 bytes of room: a failure at once, with
+// no second request.
+TEST_F(RdmEngineEndToEnd, AReplyTooLongForTheRoomFailsWithoutRetry)
+{
+    int result = -100;
+    QByteArray reply(4, '\0');
+    int length = int(reply.size());
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        result = protocol.SendRequest(UidLow(kUid), UidHigh(kUid), GetCommand, PidDeviceLabel, nullptr, 0,
+                                      reply.data(), &length, &feedback);
+    }));
+    EXPECT_EQ(result, ErrorReplyTooLong);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(responder->Requests().size(), 1);
+    EXPECT_EQ(feedback.Texts(FeedbackError),
+              QStringList(" Error! device (0x414201020304) : receive buffer(4) is too small! Expected 7 for "
+                          "COMMAND(0x20) and PID(0x82)!"));
+}
+
+// Transaction numbers on the line run 0..255 and then start again at 0.
+TEST_F(RdmEngineEndToEnd, TheTransactionNumberWrapsAfter255)
+{
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        for (int i = 0; i < 257; ++i)
+            protocol.GetIdentify(&fixture, &feedback);
+    }));
+    const QList<sim::RdmResponder::LoggedRequest> requests = responder->Requests();
+    ASSERT_EQ(requests.size(), 257) << feedback.Texts().join('\n').toStdString();
+    for (int i = 0; i < 257; ++i)
+        ASSERT_EQ(requests[i].transaction, quint8(i)) << i;
+    EXPECT_EQ(protocol.TransactionNumber(), 1);
+    EXPECT_TRUE(feedback.Texts(FeedbackWarning).isEmpty());
 }

@@ -3,6 +3,7 @@
 #include "platform/system/Clock.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -73,6 +74,26 @@ TEST_F(OperationDialogTest, QuickSuccessNeverShowsTheDialog)
     EXPECT_FALSE(everShown);
     EXPECT_EQ(dialog.windowTitle(), "Scripted");
     EXPECT_EQ(operation.thread(), QThread::currentThread()) << "the operation comes back to its thread";
+}
+
+// The show timer ends with the run, whatever the result: a dialog whose work ended
+// before the show delay never appears afterwards.
+TEST_F(OperationDialogTest, NoDialogAppearsAfterAQuickRunHasEnded)
+{
+    platform::ScopedTimeScale scale(0.1); // the show delay is 100 ms here
+    OperationDialog succeeded;
+    OperationDialog cancelled;
+    ScriptedOperation quick([](IFeedback*) { return 0; });
+    ScriptedOperation cancelling([](IFeedback*) { return 2; });
+    EXPECT_TRUE(succeeded.Run(&quick));
+    EXPECT_FALSE(cancelled.Run(&cancelling));
+
+    QEventLoop pastTheDelay;
+    QTimer::singleShot(platform::Clock::TimerIntervalMs(2 * OperationDialog::kShowDelayMs), &pastTheDelay,
+                       &QEventLoop::quit);
+    pastTheDelay.exec();
+    EXPECT_FALSE(succeeded.isVisible());
+    EXPECT_FALSE(cancelled.isVisible());
 }
 
 TEST_F(OperationDialogTest, FailureShowsTheLogColouredByStatusAndOkReturnsFalse)

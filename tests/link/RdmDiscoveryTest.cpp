@@ -308,6 +308,39 @@ public:
     int branches = 0;
 };
 
+// A line of well-behaved responders: a branch is answered while an un-muted one lies in
+// the range, and a mute is acknowledged by the responder it names.
+class ResponderModelLine : public RdmDiscoverySearch::ILine
+{
+public:
+    explicit ResponderModelLine(const std::set<quint64>& uids) : unmuted(uids) {}
+    bool UniqueBranch(quint64 low, quint64 high) override
+    {
+        const auto first = unmuted.lower_bound(low);
+        return first != unmuted.end() && *first <= high;
+    }
+    bool Mute(quint64 uid) override { return unmuted.erase(uid) == 1; }
+    std::set<quint64> unmuted;
+};
+
+// Searching a single UID next to a fixture is part of every isolation (the search halves
+// down to pairs of UIDs): that silence is no sign of noise, however many fixtures there are.
+TEST(RdmDiscoverySearchModel, AFullLineIsFoundWhole)
+{
+    std::set<quint64> uids;
+    for (quint64 i = 0; i < 3 * RdmDiscoverySearch::kMaxPhantomAnswers; ++i)
+        uids.insert(0x4142'0000'0000ull + i * 0x0123'4567ull + (i % 2));
+    ResponderModelLine line(uids);
+    RecordingFeedback feedback;
+    RdmDiscoverySearch search(&line, &feedback);
+    search.Search(0, 0xFFFF'FFFF'FFFEull);
+
+    EXPECT_FALSE(search.Stopped());
+    EXPECT_EQ(search.PhantomAnswers(), 0);
+    EXPECT_EQ(std::set<quint64>(search.Found().begin(), search.Found().end()), uids);
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+}
+
 TEST(RdmDiscoverySearchModel, NoiseStopsTheSearchAfterTheAllowedPhantoms)
 {
     NoisyLine noisy;
@@ -316,7 +349,11 @@ TEST(RdmDiscoverySearchModel, NoiseStopsTheSearchAfterTheAllowedPhantoms)
     search.Search(0, 0xFFFF'FFFF'FFFEull);
     EXPECT_TRUE(search.Stopped());
     EXPECT_TRUE(search.Found().isEmpty());
-    EXPECT_EQ(noisy.mutes, (RdmDiscoverySearch::kMaxPhantomAnswers + 1) * RdmDiscoverySearch::kMuteTries);
+    // Each unexplained answer is a pair of UIDs that both refuse their mutes (and, where
+    // a range of three is split, one single UID besides).
+    EXPECT_EQ(search.PhantomAnswers(), RdmDiscoverySearch::kMaxPhantomAnswers + 1);
+    EXPECT_GE(noisy.mutes, (RdmDiscoverySearch::kMaxPhantomAnswers + 1) * 2 * RdmDiscoverySearch::kMuteTries);
+    EXPECT_LE(noisy.mutes, (RdmDiscoverySearch::kMaxPhantomAnswers + 2) * 2 * RdmDiscoverySearch::kMuteTries);
     EXPECT_EQ(feedback.Texts(FeedbackError).size(), 1);
 
     WideNoiseLine wide;
@@ -335,6 +372,36 @@ TEST(RdmDiscoverySearchModel, CancelledFeedbackStopsTheSearch)
     search.Search(0, 0xFFFF'FFFF'FFFEull);
     EXPECT_TRUE(search.Stopped());
     EXPECT_EQ(noisy.branches, 0);
+}
+
+// A command's IsCancelled costs a pause, so the search asks once at the start and once
+// for each fixture, not for each of the hundred-odd ranges it looks at per fixture; a
+// cancel still ends it at the next fixture.
+TEST(RdmDiscoverySearchModel, CancellationIsAskedOncePerFixture)
+{
+    class CountingFeedback : public RecordingFeedback
+    {
+    public:
+        bool IsCancelled() override { return ++asked > cancelAfter; }
+        int asked = 0;
+        int cancelAfter = 1000;
+    };
+    const std::set<quint64> uids = {0x4142'0000'0010ull, 0x4142'0000'7000ull, 0x4142'8000'0001ull};
+
+    ResponderModelLine line(uids);
+    CountingFeedback feedback;
+    RdmDiscoverySearch search(&line, &feedback);
+    search.Search(0, 0xFFFF'FFFF'FFFEull);
+    EXPECT_EQ(search.Found().size(), 3);
+    EXPECT_EQ(feedback.asked, 1 + 3);
+
+    ResponderModelLine again(uids);
+    CountingFeedback cancelling;
+    cancelling.cancelAfter = 2;  // the start and the first fixture pass
+    RdmDiscoverySearch cancelled(&again, &cancelling);
+    cancelled.Search(0, 0xFFFF'FFFF'FFFEull);
+    EXPECT_TRUE(cancelled.Stopped());
+    EXPECT_EQ(cancelled.Found().size(), 2);
 }
 
 } // namespace
