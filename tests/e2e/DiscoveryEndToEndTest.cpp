@@ -22,6 +22,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 
 #include <set>
 
@@ -229,6 +230,32 @@ TEST_F(DiscoveryEndToEnd, MisbehavingRespondersGiveTheirResults)
     for (const Case& c : cases)
         EXPECT_EQ(uids.count(c.uid), c.found ? 1 : 0) << c.name;
     EXPECT_EQ(feedback.Texts().last(), "RDM Discovery: Finished!");
+}
+
+// The widget is pulled out while the search is under way: the discovery still ends, at
+// once, with its closing line.
+TEST_F(DiscoveryEndToEnd, AWidgetPulledOutMidSearchEndsTheDiscovery)
+{
+    Boot(Responder(kFixture) + ", " + Responder(0x4142'0000'0010ull));
+    const std::shared_ptr<sim::ProgrammedWidget> widget = RigWidget();
+    QTimer unplug;
+    QObject::connect(&unplug, &QTimer::timeout, [&] {
+        if (widget->LineRequests().size() >= 20) {
+            unplug.stop();
+            Machine().Unplug(Port());
+        }
+    });
+    unplug.start(1);
+    testing::internal::CaptureStdout();
+    RunDiscoveryCommand();
+    const bool unplugged = !unplug.isActive();
+    Quit();  // the widget's teardown reports the missing device too
+    testing::internal::GetCapturedStdout();
+
+    ASSERT_TRUE(unplugged);
+    EXPECT_EQ(finishedDiscovery, 1);
+    EXPECT_EQ(feedback.Texts().last(), "RDM Discovery: Finished!");
+    EXPECT_LT(widget->LineRequests().size(), 283) << "the search stopped when the widget went";
 }
 
 TEST_F(DiscoveryEndToEnd, TwentyFixturesOfOneMakerAreFoundWhole)
