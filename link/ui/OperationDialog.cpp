@@ -130,7 +130,9 @@ bool OperationDialog::Run(Operation* operation)
 
 bool OperationDialog::IsRunning() const
 {
-    return thread_ && !thread_->isFinished();
+    // Until operationFinished has taken the result, the run is not over even when the
+    // thread has just ended: a reject in between would turn a success into a failure.
+    return thread_ && !concluded_;
 }
 
 void OperationDialog::StopShowTimer()
@@ -183,6 +185,7 @@ void OperationDialog::toggleLog()
 
 void OperationDialog::operationFinished()
 {
+    concluded_ = true;
     StopShowTimer();
     const int r = thread_->Result();
     if (r == Operation::Success && log_->isHidden()) {

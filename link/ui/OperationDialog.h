@@ -71,6 +71,7 @@ private:
     int showTimerId_ = -1;
     std::unique_ptr<FeedbackProxy> proxy_;
     Thread* thread_ = nullptr;
+    bool concluded_ = false; // operationFinished has handled the thread's end
 };
 
 // The worker thread of one run.

@@ -2,6 +2,7 @@
 
 #include "link/commands/CommManager.h"
 #include "link/devices/DeviceManager.h"
+#include "link/transport/RdmWidget.h"
 #include "platform/kernel/ObjectNamespace.h"
 #include "platform/kernel/Pool.h"
 #include "tests/link/PollUntil.h"
@@ -76,6 +77,14 @@ void WidgetRigTest::BootMachine()
 void WidgetRigTest::StartManager()
 {
     manager_ = CommManager::Instance();
+    // The widget's constructor waits a scaled second for the version reply, which at the
+    // tests' time scale a loaded machine may not deliver in time. The simulated widget
+    // always answers, so wait here for the reader to have taken it in: the tests then
+    // start from a widget that knows its version, as the program does.
+    if (RdmWidget* widget = manager_->GetWidget()) {
+        quint8 major = 0, minor = 0;
+        PollUntil([&] { return widget->HasError() || widget->GetVersion(major, minor); });
+    }
 }
 
 std::shared_ptr<sim::RdmResponder> WidgetRigTest::RigResponder(std::size_t index) const

@@ -201,3 +201,21 @@ TEST_F(OperationDialogTest, ProgressReachesTheBar)
     });
     EXPECT_FALSE(dialog.Run(&operation));
 }
+
+// Escape that lands after the worker has ended but before the dialog has heard so must
+// not turn the success into a failure.
+TEST_F(OperationDialogTest, EscapeBetweenTheThreadsEndAndItsSignalChangesNothing)
+{
+    OperationDialog dialog;
+    QSemaphore release;
+    ScriptedOperation operation([&](IFeedback*) {
+        release.acquire();
+        return 0;
+    });
+    WhenReady([&] { return dialog.findChild<QThread*>() != nullptr; }, [&] {
+        release.release();
+        dialog.findChild<QThread*>()->wait(); // ended; its finished signal still queued
+        dialog.reject();
+    });
+    EXPECT_TRUE(dialog.Run(&operation));
+}
