@@ -248,32 +248,6 @@ VOID CancelTransfer(PDEVICE_OBJECT pdo, PIRP irp)
     }
 }
 
-// Puts a transfer on the waiting list; the request is then pending.
-NTSTATUS Wait(UsbBus::Attachment& a, const UsbBus::Attachment::Pending& transfer)
-{
-    PIRP irp = transfer.irp;
-    IoMarkIrpPending(irp);
-    bool cancelledAlready = false;
-    bool gone;
-    {
-        std::lock_guard lock(a.mutex);
-        gone = a.gone;
-        if (!gone) {
-            a.pending.push_back(transfer);
-            IoSetCancelRoutine(irp, &CancelTransfer);
-            if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
-                a.pending.pop_back();
-                cancelledAlready = true;
-            }
-        }
-    }
-    if (gone || cancelledAlready) {
-        transfer.urb->UrbBulkOrInterruptTransfer.TransferBufferLength = 0;
-        CompleteUrb(irp, transfer.urb, gone ? USBD_STATUS_DEVICE_GONE : USBD_STATUS_CANCELED);
-    }
-    return STATUS_PENDING;
-}
-
 } // namespace
 
 void UsbBus::Attachment::Reenumerate(std::shared_ptr<UsbDeviceModel> next, qint64 delayMs)
@@ -413,6 +387,48 @@ struct BusDriver
         }
     }
 
+    // What becomes of a transfer that has passed its checks.
+    enum class Next {
+        Waits,   // on the waiting list: the request is pending
+        Deliver, // an IN transfer with a packet that was queued for it
+        Send,    // an OUT transfer for the device
+        Fail,    // the device has gone, or the request was cancelled already
+    };
+
+    // Decides under the attachment's lock whether the transfer can go on at once or must
+    // wait, and puts it on the waiting list in the same step: a packet the device sends, or
+    // a hold released, on another thread meanwhile then always finds it.
+    static Next WaitUnlessReady(Attachment& a, const Attachment::Pending& transfer, QByteArray* packet,
+                                USBD_STATUS* failure)
+    {
+        PIRP irp = transfer.irp;
+        std::lock_guard lock(a.mutex);
+        if (a.gone) {
+            *failure = USBD_STATUS_DEVICE_GONE;
+            return Next::Fail;
+        }
+        if (USB_ENDPOINT_DIRECTION_IN(transfer.endpoint)) {
+            std::deque<QByteArray>& queue = a.inData[transfer.endpoint];
+            if (!queue.empty()) {
+                *packet = queue.front();
+                queue.pop_front();
+                return Next::Deliver;
+            }
+        } else if (!a.bus->Held(a.port, transfer.endpoint)) {
+            return Next::Send;
+        }
+        a.pending.push_back(transfer);
+        IoSetCancelRoutine(irp, &CancelTransfer);
+        if (irp->Cancel && IoSetCancelRoutine(irp, nullptr)) {
+            a.pending.pop_back();
+            *failure = USBD_STATUS_CANCELED;
+            return Next::Fail;
+        }
+        // Marked while the lock still keeps away everyone who could complete it.
+        IoMarkIrpPending(irp);
+        return Next::Waits;
+    }
+
     static NTSTATUS Transfer(Attachment& a, PIRP irp, PURB urb)
     {
         _URB_BULK_OR_INTERRUPT_TRANSFER& transfer = urb->UrbBulkOrInterruptTransfer;
@@ -437,25 +453,20 @@ struct BusDriver
             return CompleteUrb(irp, urb, resolved);
         const Attachment::Pending request{irp, urb, pipe.endpoint, data, transfer.TransferBufferLength};
 
-        if (USB_ENDPOINT_DIRECTION_IN(pipe.endpoint)) {
-            QByteArray packet;
-            bool available = false;
-            {
-                std::lock_guard lock(a.mutex);
-                std::deque<QByteArray>& queue = a.inData[pipe.endpoint];
-                if (!queue.empty()) {
-                    packet = queue.front();
-                    queue.pop_front();
-                    available = true;
-                }
-            }
-            if (!available)
-                return Wait(a, request);
+        QByteArray packet;
+        USBD_STATUS failure = USBD_STATUS_SUCCESS;
+        switch (WaitUnlessReady(a, request, &packet, &failure)) {
+        case Next::Waits:
+            return STATUS_PENDING;
+        case Next::Deliver:
             return Attachment::Deliver(request, packet);
+        case Next::Send:
+            return Send(a, request);
+        case Next::Fail:
+            break;
         }
-        if (a.bus->Held(a.port, pipe.endpoint))
-            return Wait(a, request);
-        return Send(a, request);
+        transfer.TransferBufferLength = 0;
+        return CompleteUrb(irp, urb, failure);
     }
 
     // Hands an OUT transfer to the device and completes it.

@@ -93,6 +93,7 @@ private:
 
     kernel::PnpManager& pnp_;
     PDRIVER_OBJECT driver_ = nullptr;
+    // May be taken while an attachment's own lock is held, never the other way round.
     mutable std::mutex mutex_;
     bool closing_ = false;
     PortId nextPort_ = 0;

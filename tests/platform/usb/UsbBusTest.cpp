@@ -4,6 +4,9 @@
 #include "tests/platform/usb/TestDevice.h"
 #include "tests/platform/usb/UrbClient.h"
 
+#include <atomic>
+#include <thread>
+
 
 using namespace platform::usb;
 using platform::kernel::PnpManager;
@@ -182,6 +185,49 @@ TEST_F(UsbBusTest, SeveralReadsWaitOnAPipeAndTakeOnePacketEachInOrder)
     ASSERT_TRUE(reads[2]->Wait(kCompletes));
     EXPECT_EQ(reads[2]->Status(), STATUS_CANCELLED);
     EXPECT_EQ(reads[2]->Urb().UrbHeader.Status, USBD_STATUS_CANCELED);
+}
+
+// A packet the device sends while a read is being submitted on another thread either
+// completes that read or waits for it: it is never left queued behind a read that waits.
+TEST_F(UsbBusTest, APacketSentWhileAReadIsSubmittedIsNeverLeftBehind)
+{
+    const auto pipes = Configure();
+    constexpr int kRounds = 20000;
+    std::atomic<int> round{-1};
+    std::atomic<int> sent{-1};
+    std::atomic<bool> stop{false};
+    std::thread device([&] {
+        for (int i = 0; i < kRounds; ++i) {
+            while (round.load() < i)
+                if (stop.load())
+                    return;
+            // Sweeps the moment of the send across the read's submission.
+            for (std::atomic<int> spin = (i * 7) % 400; spin.load() > 0; spin.fetch_sub(1)) {
+            }
+            device_->Send(0x81, QByteArray(1, char(i & 0xFF)));
+            sent.store(i);
+        }
+    });
+    int lost = -1;
+    for (int i = 0; i < kRounds && lost < 0; ++i) {
+        char in[64];
+        round.store(i);
+        SubmittedUrb read(pdo_, TransferUrb(pipes[1].PipeHandle, in, sizeof in, USBD_TRANSFER_DIRECTION_IN));
+        while (sent.load() < i)
+            std::this_thread::yield();
+        // The packet has been handed to the bus and the read submitted: a read that is not
+        // complete now has lost its packet to the queue.
+        if (!read.Wait(0)) {
+            lost = i;
+            read.Cancel();
+        } else if (in[0] != char(i & 0xFF)) {
+            ADD_FAILURE() << "round " << i << " read another round's packet";
+            break;
+        }
+    }
+    stop.store(true);
+    device.join();
+    EXPECT_EQ(lost, -1) << "a read waited while its packet sat in the queue";
 }
 
 TEST_F(UsbBusTest, AbortingAPipeCancelsWhatWaitsOnItOnly)
