@@ -83,6 +83,9 @@ public:
     void Answer(quint8 command, const QByteArray& reply);
     // A configuration without any interface.
     void DropInterface() { dropInterface_ = true; }
+    // After the first read, a configuration descriptor whose head claims a far larger
+    // total and whose last descriptor runs past the end.
+    void InflateConfigurationAfterFirstRead() { inflate_ = true; }
 
     QByteArray ConfigurationDescriptor(quint8 index) override;
     platform::usb::UsbResponse BulkOut(quint8 endpoint, const QByteArray& data) override;
@@ -92,6 +95,8 @@ private:
     std::set<quint8> silenced_;
     std::map<quint8, QByteArray> answers_;
     bool dropInterface_ = false;
+    bool inflate_ = false;
+    int configurationReads_ = 0;
 };
 
 std::shared_ptr<TestWidget> MakeWidget(quint16 productId = 0x0002, const QString& serial = "00000001");

@@ -80,7 +80,7 @@ TEST_F(EndToEndTest, TheRigsUnprogrammedWidgetEndsServedByTheUsbDriver)
     ASSERT_NE(file, nullptr);
     auto reply = file->DeviceControl(IOCTL_WIDGET_READ_PIPE, U32(1), 64);
     EXPECT_EQ(Control(*file, IOCTL_WIDGET_WRITE_PIPE, U32(0), Bytes({0x07}))->Status(), STATUS_SUCCESS);
-    ASSERT_TRUE(reply->Wait(5000));
+    ASSERT_TRUE(reply->Wait(kCompletes));
     EXPECT_EQ(reply->Output(), Bytes({0x07, 1, 4}));
 
     const QByteArray frame = Pattern(512, 3);

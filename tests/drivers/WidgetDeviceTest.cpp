@@ -478,6 +478,17 @@ TEST_F(WidgetDeviceTest, AStartWithoutAnInterfaceFails)
     EXPECT_EQ(bench.StateOf(port), DeviceState::StartFailed);
 }
 
+TEST_F(WidgetDeviceTest, AConfigurationThatGrowsBetweenItsReadsIsRefused)
+{
+    // Parsed as it claims, it would be read far past the bytes that came.
+    Bench bench;
+    auto widget = MakeWidget();
+    widget->InflateConfigurationAfterFirstRead();
+    const auto port = bench.Plug(widget);
+    EXPECT_EQ(bench.StateOf(port), DeviceState::StartFailed);
+    EXPECT_EQ(bench.LastStatusOf(port), STATUS_UNSUCCESSFUL);
+}
+
 TEST_F(WidgetDeviceTest, TheSlotIsFilledFromWhicheverDescriptorReadSucceeds)
 {
     for (int failures : {1, 2}) {
@@ -523,7 +534,7 @@ TEST_F(WidgetDeviceTest, AStoppedWidgetRefusesIoAndWorksAgainAfterARestart)
 
     ASSERT_EQ(bench.Pnp().StopDevice(bench.Bus().PhysicalDevice(port)), STATUS_SUCCESS);
     // The read in progress ended with the pipes; nothing new gets through.
-    ASSERT_TRUE(read->Wait(5000));
+    ASSERT_TRUE(read->Wait(kCompletes));
     EXPECT_EQ(read->Status(), STATUS_CANCELLED);
     EXPECT_EQ(Write(*widget, Pattern(512))->Status(), STATUS_UNSUCCESSFUL);
     EXPECT_EQ(Control(*widget, IOCTL_WIDGET_WRITE_PIPE, U32(4), Bytes({'P', 1}))->Status(), STATUS_UNSUCCESSFUL);

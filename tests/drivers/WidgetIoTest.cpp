@@ -124,7 +124,7 @@ TEST_F(WidgetIoTest, APendingReadCompletesWithThePacketThatArrives)
     EXPECT_EQ(write->BytesTransferred(), 3u);
     EXPECT_EQ(tap_->OutTransfers(kRdm), QList<QByteArray>{Bytes({'P', 0xCC, 0x01})});
 
-    ASSERT_TRUE(read->Wait(5000));
+    ASSERT_TRUE(read->Wait(kCompletes));
     EXPECT_EQ(read->Status(), STATUS_SUCCESS);
     EXPECT_EQ(read->BytesTransferred(), 1u);
     EXPECT_EQ(read->Output(), QByteArray("s"));
@@ -174,7 +174,7 @@ TEST_F(WidgetIoTest, ResetAndAbort)
         auto read = file_->DeviceControl(IOCTL_WIDGET_READ_PIPE, U32(3), 64);
         auto abort = Control(*file_, IOCTL_WIDGET_ABORT_PIPE, U32(3), 0);
         EXPECT_EQ(abort->Status(), STATUS_SUCCESS);
-        ASSERT_TRUE(read->Wait(5000));
+        ASSERT_TRUE(read->Wait(kCompletes));
         EXPECT_EQ(read->Status(), STATUS_CANCELLED);
         EXPECT_EQ(read->BytesTransferred(), 0u);
         EXPECT_EQ(Control(*file_, IOCTL_WIDGET_RESET_PIPE, U32(3), 0)->Status(), STATUS_SUCCESS);
@@ -274,7 +274,7 @@ TEST_F(WidgetIoTest, AWidgetThatDoesNotAnswerACommandIsGivenUpOn)
     get = Control(*file_, IOCTL_WIDGET_GET_MODE, Bytes({0, 0}), 2);
     EXPECT_FALSE(reader->IsComplete());
     Control(*file_, IOCTL_WIDGET_WRITE_PIPE, U32(0), Bytes({0x07}));
-    ASSERT_TRUE(reader->Wait(5000));
+    ASSERT_TRUE(reader->Wait(kCompletes));
     EXPECT_EQ(reader->Output(), Bytes({0x07, 1, 0}));
 }
 
@@ -389,7 +389,7 @@ TEST_F(WidgetIoTest, WritesAndCommandsFromSeveralThreadsDoNotMixTheirPackets)
         thread.join();
     mode.join();
     for (const auto& write : writes) {
-        ASSERT_TRUE(write->Wait(5000));
+        ASSERT_TRUE(write->Wait(kCompletes));
         EXPECT_EQ(write->Status(), STATUS_SUCCESS);
     }
     QList<QByteArray> frames;

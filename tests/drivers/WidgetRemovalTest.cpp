@@ -71,7 +71,7 @@ TEST_F(WidgetRemovalTest, UnpluggingEndsTheProgramsRequests)
     ASSERT_NE(file, nullptr);
     auto read = file->DeviceControl(IOCTL_WIDGET_READ_PIPE, U32(5), 64);
     bench.Unplug(port);
-    ASSERT_TRUE(read->Wait(5000));
+    ASSERT_TRUE(read->Wait(kCompletes));
     EXPECT_NE(read->Status(), STATUS_SUCCESS);
     EXPECT_EQ(Write(*file, Pattern(512))->Status(), STATUS_DELETE_PENDING);
     EXPECT_EQ(OpenMap(), nullptr);

@@ -98,7 +98,9 @@ NTSTATUS ReadConfigurationDescriptor(WidgetDeviceExtension* extension, PUSB_CONF
         return STATUS_NO_MEMORY;
     RtlZeroMemory(whole, total + 16);
     status = GetDescriptor(extension, USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, whole, total, &received);
-    if (NT_SUCCESS(status) && received < total)
+    // The parsers walk the descriptor as far as its own total says: one that now claims
+    // another total than its head did would lead them past what was read.
+    if (NT_SUCCESS(status) && (received < total || whole->wTotalLength != total))
         status = STATUS_UNSUCCESSFUL;
     if (!NT_SUCCESS(status)) {
         ExFreePoolWithTag(whole, kPoolTag);
