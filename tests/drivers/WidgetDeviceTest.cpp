@@ -469,24 +469,27 @@ TEST_F(WidgetDeviceTest, SelectConfigurationIsTriedTenTimes)
     }
 }
 
-TEST_F(WidgetDeviceTest, AStartWithoutAnInterfaceFails)
+TEST_F(WidgetDeviceTest, AStartWithAConfigurationItCannotUseFails)
 {
-    Bench bench;
-    auto widget = MakeWidget();
-    widget->DropInterface();
-    const auto port = bench.Plug(widget);
-    EXPECT_EQ(bench.StateOf(port), DeviceState::StartFailed);
-}
-
-TEST_F(WidgetDeviceTest, AConfigurationThatGrowsBetweenItsReadsIsRefused)
-{
-    // Parsed as it claims, it would be read far past the bytes that came.
-    Bench bench;
-    auto widget = MakeWidget();
-    widget->InflateConfigurationAfterFirstRead();
-    const auto port = bench.Plug(widget);
-    EXPECT_EQ(bench.StateOf(port), DeviceState::StartFailed);
-    EXPECT_EQ(bench.LastStatusOf(port), STATUS_UNSUCCESSFUL);
+    struct Case
+    {
+        const char* what;
+        void (TestWidget::*fault)();
+    };
+    const Case cases[] = {
+        {"no interface", &TestWidget::DropInterface},
+        // Parsed as it claims, it would be read far past the bytes that came.
+        {"a total that grows between its reads", &TestWidget::InflateConfigurationAfterFirstRead},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bench bench;
+        auto widget = MakeWidget();
+        ((*widget).*c.fault)();
+        const auto port = bench.Plug(widget);
+        EXPECT_EQ(bench.StateOf(port), DeviceState::StartFailed);
+        EXPECT_EQ(bench.LastStatusOf(port), STATUS_UNSUCCESSFUL);
+    }
 }
 
 TEST_F(WidgetDeviceTest, TheSlotIsFilledFromWhicheverDescriptorReadSucceeds)
