@@ -24,29 +24,6 @@ constexpr qint64 kRequestWaitMs = kCompletes;
 
 } // namespace
 
-QByteArray Bytes(std::initializer_list<int> values)
-{
-    QByteArray bytes;
-    for (int value : values)
-        bytes.append(char(value));
-    return bytes;
-}
-
-QByteArray Pattern(int size, int seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + seed) & 0xFF);
-    return bytes;
-}
-
-QByteArray U32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
 // ---- TappedDevice ---------------------------------------------------------------------------
 
 TappedDevice::TappedDevice(std::shared_ptr<UsbDeviceModel> inner)

@@ -6,6 +6,7 @@
 #include "platform/usb/UsbBus.h"
 #include "sim/widget/ProgrammedWidget.h"
 #include "tests/platform/kernel/KernelTestSupport.h"
+#include "tests/sim/WidgetBytes.h"
 
 #include <QByteArray>
 #include <QList>
@@ -20,10 +21,6 @@
 // whose firmware can be made to misbehave, and short ways to send requests.
 
 namespace drivers_test {
-
-QByteArray Bytes(std::initializer_list<int> values);
-QByteArray Pattern(int size, int seed = 0);
-QByteArray U32(quint32 value);
 
 // One thing that crossed the bus, as the device saw it.
 struct UsbEvent

@@ -20,26 +20,6 @@ namespace {
 
 constexpr quint8 kCommands = 0x02, kReplies = 0x82, kRdm = 0x05, kRdmReplies = 0x85;
 
-// The packets of a DMX image as the widget expects them, written out independently of
-// the driver: product 0x0002 has a header byte (0x30, 0x31 on the packet with the last
-// byte) and the frame offset, then 61 bytes; the others one header byte (0x30 first, 0x32
-// last, 0x31 between) and 63 bytes.
-QByteArray ExpectedPackets(quint16 product, const QByteArray& image)
-{
-    QByteArray transfer;
-    const int per = product == 0x0002 ? 61 : 63;
-    for (int offset = 0; offset < image.size(); offset += per) {
-        const QByteArray data = image.mid(offset, per);
-        const bool last = offset + data.size() == image.size();
-        if (product == 0x0002)
-            transfer.append(char(last ? 0x31 : 0x30)).append(char(offset & 0xFF)).append(char(offset >> 8));
-        else
-            transfer.append(char(offset == 0 ? 0x30 : last ? 0x32 : 0x31));
-        transfer.append(data);
-    }
-    return transfer;
-}
-
 class WidgetIoTest : public DriverTest
 {
 protected:
@@ -304,7 +284,7 @@ TEST_F(WidgetIoTest, DmxWritesArePackedForEachProduct)
         EXPECT_EQ(write->BytesTransferred(), c.sent);
         const QList<QByteArray> transfers = tap_->OutTransfers(kCommands);
         ASSERT_EQ(transfers.size(), 1);
-        EXPECT_EQ(transfers[0], ExpectedPackets(c.product, image.left(c.imageBytes)));
+        EXPECT_EQ(transfers[0], DmxPackets(c.product, image.left(c.imageBytes)));
         EXPECT_EQ((transfers[0].size() + 63) / 64, c.packets);
         EXPECT_EQ(widget_->LastFrame(), image.left(c.imageBytes));
     }
@@ -398,7 +378,7 @@ TEST_F(WidgetIoTest, WritesAndCommandsFromSeveralThreadsDoNotMixTheirPackets)
             frames.append(transfer);
     ASSERT_EQ(frames.size(), 4);
     for (int i = 0; i < 4; ++i)
-        EXPECT_TRUE(frames.contains(ExpectedPackets(0x0002, Pattern(512, i)))) << i;
+        EXPECT_TRUE(frames.contains(DmxPackets(0x0002, Pattern(512, i)))) << i;
     EXPECT_EQ(widget_->Mode(0), 3);
 }
 

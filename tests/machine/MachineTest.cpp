@@ -6,8 +6,8 @@
 #include "sim/widget/UnprogrammedWidget.h"
 #include "tests/machine/MiniDrivers.h"
 #include "tests/sim/ScriptedFixture.h"
+#include "tests/sim/WidgetBytes.h"
 
-#include <QtEndian>
 #include <gtest/gtest.h>
 
 using machine::Machine;
@@ -18,21 +18,6 @@ namespace {
 
 // Waits that end when the machine has done its part, however loaded the test machine.
 constexpr qint64 kCompletes = 600'000;
-
-QByteArray Pipe(quint32 pipe)
-{
-    QByteArray input(4, '\0');
-    qToLittleEndian(pipe, input.data());
-    return input;
-}
-
-QByteArray Pattern(int size, int seed)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 13 + seed) & 0xFF);
-    return bytes;
-}
 
 class MachineTest : public ::testing::Test
 {
@@ -136,11 +121,11 @@ TEST_F(MachineTest, ARequestCrossesTheWholeStackAndItsLongAnswerComesBack)
     auto file = OpenWidget();
 
     // The reply reader waits first, as the program's reader thread does.
-    auto reply = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, Pipe(5), 64);
+    auto reply = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, U32(5), 64);
     EXPECT_FALSE(reply->Wait(10));
     for (const QByteArray& message : {QByteArray("R\x00\x00", 3) + request.left(61),
                                       QByteArray("R\x3D\x00", 3) + request.mid(61), QByteArray("T\x3E\x00\x00\x02", 5)}) {
-        auto write = file->DeviceControl(mini::IOCTL_MINI_WRITE_PIPE, Pipe(4), message);
+        auto write = file->DeviceControl(mini::IOCTL_MINI_WRITE_PIPE, U32(4), message);
         ASSERT_TRUE(write->Wait(kCompletes));
         EXPECT_EQ(write->Status(), STATUS_SUCCESS);
         EXPECT_EQ(write->BytesTransferred(), quint64(message.size()));
@@ -148,7 +133,7 @@ TEST_F(MachineTest, ARequestCrossesTheWholeStackAndItsLongAnswerComesBack)
     ASSERT_TRUE(reply->Wait(kCompletes));
     EXPECT_EQ(reply->Status(), STATUS_SUCCESS);
     EXPECT_EQ(reply->Output(), QByteArray("t\x64\x00", 3) + answer.left(61));
-    auto rest = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, Pipe(5), 64);
+    auto rest = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, U32(5), 64);
     ASSERT_TRUE(rest->Wait(kCompletes));
     EXPECT_EQ(rest->Output(), "u" + answer.mid(61));
     EXPECT_TRUE(fixture_->ScriptUsedUp());
@@ -158,20 +143,20 @@ TEST_F(MachineTest, AWaitingReadCanBeCancelledAndEndsWhenTheWidgetIsUnplugged)
 {
     Boot(kProgrammedRig);
     auto file = OpenWidget();
-    auto cancelled = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, Pipe(3), 64);
+    auto cancelled = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, U32(3), 64);
     EXPECT_FALSE(cancelled->Wait(10));
     cancelled->Cancel();
     ASSERT_TRUE(cancelled->Wait(kCompletes));
     EXPECT_EQ(cancelled->Status(), STATUS_CANCELLED);
 
-    auto waiting = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, Pipe(3), 64);
+    auto waiting = file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, U32(3), 64);
     EXPECT_FALSE(waiting->Wait(10));
     mini::TakeJournal();
     machine_->Unplug(machine_->Widgets()[0].port);
     ASSERT_TRUE(waiting->Wait(kCompletes));
     EXPECT_FALSE(NT_SUCCESS(waiting->Status()));
     EXPECT_EQ(mini::TakeJournal(), QStringList({"widget:surprise-removal", "widget:remove", "widget:unload"}));
-    EXPECT_EQ(file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, Pipe(3), 64)->Status(), STATUS_DELETE_PENDING);
+    EXPECT_EQ(file->DeviceControl(mini::IOCTL_MINI_READ_PIPE, U32(3), 64)->Status(), STATUS_DELETE_PENDING);
     EXPECT_FALSE(DeviceFile::Open("\\\\.\\MiniWidget", DeviceFile::Access::Write));
 }
 

@@ -4,6 +4,7 @@
 #include "sim/widget/UnprogrammedWidget.h"
 #include "tests/platform/kernel/KernelTestSupport.h"
 #include "tests/sim/ScriptedFixture.h"
+#include "tests/sim/WidgetBytes.h"
 #include "tests/sim/WidgetHost.h"
 #include "tools/widget_firmware/WidgetFirmware.h"
 
@@ -15,47 +16,6 @@ using platform::kernel::PnpManager;
 namespace {
 
 constexpr quint8 kCommands = 0x02, kCommandReplies = 0x82, kDmxInput = 0x84, kRdm = 0x05, kRdmReplies = 0x85;
-
-QByteArray Bytes(std::initializer_list<int> values)
-{
-    QByteArray bytes;
-    for (int value : values)
-        bytes.append(char(value));
-    return bytes;
-}
-
-QByteArray Pattern(int size, int seed = 0)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 7 + seed) & 0xFF);
-    return bytes;
-}
-
-// A DMX image in the packets the USB driver writes for product 0x0002: header 0x30, or
-// 0x31 on the packet with the last byte, the frame offset, then up to 61 bytes.
-QByteArray ShortHeaderPackets(const QByteArray& image)
-{
-    QByteArray transfer;
-    for (int offset = 0; offset < image.size(); offset += 61) {
-        const QByteArray data = image.mid(offset, 61);
-        const bool last = offset + data.size() >= image.size();
-        transfer.append(char(last ? 0x31 : 0x30)).append(char(offset & 0xFF)).append(char(offset >> 8)).append(data);
-    }
-    return transfer;
-}
-
-// The same for the other products: 0x30 first, 0x32 on the last, 0x31 between, 63 bytes.
-QByteArray OneByteHeaderPackets(const QByteArray& image)
-{
-    QByteArray transfer;
-    for (int offset = 0; offset < image.size(); offset += 63) {
-        const QByteArray data = image.mid(offset, 63);
-        const char header = offset == 0 ? 0x30 : offset + data.size() >= image.size() ? 0x32 : 0x31;
-        transfer.append(header).append(data);
-    }
-    return transfer;
-}
 
 class WidgetTest : public KernelTest
 {
@@ -172,7 +132,7 @@ TEST_F(WidgetTest, A512ByteImageInProduct0002PacketsBecomesOneFrameOnTheLine)
 {
     auto widget = Plug();
     const QByteArray image = Pattern(512);
-    const QByteArray transfer = ShortHeaderPackets(image);
+    const QByteArray transfer = DmxPackets(0x0002, image);
     ASSERT_EQ(transfer.size(), 539);
     EXPECT_EQ(host_->Write(kCommands, transfer), STATUS_SUCCESS);
     EXPECT_EQ(widget->FramesAssembled(), 1);
@@ -180,7 +140,7 @@ TEST_F(WidgetTest, A512ByteImageInProduct0002PacketsBecomesOneFrameOnTheLine)
     EXPECT_EQ(fixture_->Frames(), QList<QByteArray>({image}));
 
     // The next image replaces it whole.
-    host_->Write(kCommands, ShortHeaderPackets(Pattern(512, 3)));
+    host_->Write(kCommands, DmxPackets(0x0002, Pattern(512, 3)));
     EXPECT_EQ(line_->CurrentFrame(), Pattern(512, 3));
 }
 
@@ -190,14 +150,14 @@ TEST_F(WidgetTest, OtherProductsReassembleTheirLargerImages)
     config.productId = 0x0011;
     auto widget = Plug(config);
     const QByteArray image = Pattern(2048);
-    const QByteArray transfer = OneByteHeaderPackets(image);
+    const QByteArray transfer = DmxPackets(0x0011, image);
     ASSERT_EQ(transfer.size(), 2081);
     host_->Write(kCommands, transfer);
     EXPECT_EQ(widget->LastFrame(), image);
     EXPECT_EQ(line_->CurrentFrame(), image.left(512));
 
     // A short image is one packet with the first header; its transfer ends the frame.
-    host_->Write(kCommands, OneByteHeaderPackets(Pattern(63, 1)));
+    host_->Write(kCommands, DmxPackets(0x0011, Pattern(63, 1)));
     EXPECT_EQ(widget->LastFrame(), Pattern(63, 1));
     EXPECT_EQ(widget->FramesAssembled(), 2);
 }
@@ -238,7 +198,7 @@ TEST_F(WidgetTest, ALongRequestsLongAnswerComesBackAsTAndU)
     const QByteArray request = Pattern(62, 4);
     const QByteArray answer = Pattern(100, 8);
     fixture_->Expect(request, answer);
-    // Pending before the request, as the program's reader is: the reply completes it.
+    // The chunks are stored without a reply; the closing 'T' brings the answer in two.
     EXPECT_TRUE(Rdm(Bytes({'R', 0, 0}) + request.left(61)).isEmpty());
     EXPECT_TRUE(Rdm(Bytes({'R', 61, 0}) + request.mid(61)).isEmpty());
     const QList<QByteArray> replies = Rdm(Bytes({'T', 62, 0, 0, 2}));
@@ -267,7 +227,6 @@ TEST_F(WidgetTest, OverlappingAnswersComeBackGarbled)
 void Download(WidgetHost& host, int skip = 0)
 {
     EXPECT_EQ(host.VendorWrite(0xA0, 0x7F92, Bytes({1})), STATUS_SUCCESS);
-    int written = 0;
     for (std::size_t i = 0; i < kWidgetFirmwareRecordCount && kWidgetFirmwareImage[i].Type == 0; ++i) {
         const WidgetFirmwareRecord& record = kWidgetFirmwareImage[i];
         if (record.Address > 0x1B3F || int(i) < skip)
@@ -275,7 +234,6 @@ void Download(WidgetHost& host, int skip = 0)
         EXPECT_EQ(host.VendorWrite(0xA0, record.Address,
                                    QByteArray(reinterpret_cast<const char*>(record.Data), record.Length)),
                   STATUS_SUCCESS);
-        ++written;
     }
     EXPECT_EQ(host.VendorWrite(0xA0, 0x7F92, Bytes({0})), STATUS_SUCCESS);
 }
