@@ -5,10 +5,16 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
 
 namespace sim {
 
 namespace {
+
+bool WholeNumberUpTo(double value, qint64 highest)
+{
+    return value >= 0 && value <= double(highest) && value == std::floor(value);
+}
 
 // Reads the values of one JSON object and keeps the first problem, named by its place.
 class Fields
@@ -42,7 +48,8 @@ public:
             return false;
         }
         qint64 number = -1;
-        if (value.isDouble() && value.toDouble() == double(qint64(value.toDouble()))) {
+        // Range first: a double too large for the integer it is converted to has no value.
+        if (value.isDouble() && WholeNumberUpTo(value.toDouble(), highest)) {
             number = qint64(value.toDouble());
         } else if (value.isString() && value.toString().startsWith("0x", Qt::CaseInsensitive)) {
             bool ok = false;
@@ -68,7 +75,7 @@ public:
         bool ok = value.isArray() && array.size() == int(N);
         for (int i = 0; ok && i < array.size(); ++i) {
             const double number = array[i].toDouble(-1);
-            ok = array[i].isDouble() && number == double(int(number)) && number >= 0 && number <= 255;
+            ok = array[i].isDouble() && WholeNumberUpTo(number, 255);
             if (ok)
                 (*out)[i] = quint8(number);
         }
