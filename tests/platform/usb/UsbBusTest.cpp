@@ -5,6 +5,7 @@
 #include "tests/platform/usb/UrbClient.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 
@@ -192,15 +193,20 @@ TEST_F(UsbBusTest, SeveralReadsWaitOnAPipeAndTakeOnePacketEachInOrder)
 TEST_F(UsbBusTest, APacketSentWhileAReadIsSubmittedIsNeverLeftBehind)
 {
     const auto pipes = Configure();
+    // Many rounds give the two threads many chances to meet; a time budget keeps a loaded
+    // machine, where every hand-over waits for a time slice, to fewer rounds, not longer.
     constexpr int kRounds = 20000;
+    constexpr auto kBudget = std::chrono::milliseconds(300);
     std::atomic<int> round{-1};
     std::atomic<int> sent{-1};
     std::atomic<bool> stop{false};
     std::thread device([&] {
         for (int i = 0; i < kRounds; ++i) {
-            while (round.load() < i)
+            while (round.load() < i) {
                 if (stop.load())
                     return;
+                std::this_thread::yield();
+            }
             // Sweeps the moment of the send across the read's submission.
             for (std::atomic<int> spin = (i * 7) % 400; spin.load() > 0; spin.fetch_sub(1)) {
             }
@@ -208,8 +214,9 @@ TEST_F(UsbBusTest, APacketSentWhileAReadIsSubmittedIsNeverLeftBehind)
             sent.store(i);
         }
     });
+    const auto end = std::chrono::steady_clock::now() + kBudget;
     int lost = -1;
-    for (int i = 0; i < kRounds && lost < 0; ++i) {
+    for (int i = 0; i < kRounds && lost < 0 && std::chrono::steady_clock::now() < end; ++i) {
         char in[64];
         round.store(i);
         SubmittedUrb read(pdo_, TransferUrb(pipes[1].PipeHandle, in, sizeof in, USBD_TRANSFER_DIRECTION_IN));
