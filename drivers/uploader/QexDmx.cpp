@@ -64,10 +64,7 @@ NTSTATUS HandleStart(LoaderDeviceExtension* extension, PIRP irp)
 
 NTSTATUS HandleRemove(PDEVICE_OBJECT device, LoaderDeviceExtension* extension, PIRP irp)
 {
-    usb_driver::BeginRemoval(&extension->Io);
-    usb_driver::ReleaseIo(&extension->Io);
-    usb_driver::ReleaseIo(&extension->Io);
-    usb_driver::WaitForOutstandingIo(&extension->Io, 0, nullptr, nullptr);
+    usb_driver::DrainForRemoval(&extension->Io, nullptr, nullptr);
     PDEVICE_OBJECT lower = extension->StackDeviceObject;
     IoDetachDevice(lower);
     IoDeleteDevice(device);

@@ -3,6 +3,7 @@
 #include "machine/DriverBindings.h"
 #include "platform/kernel/Kernel.h"
 #include "platform/usb/UsbDescriptors.h"
+#include "tests/platform/kernel/ForwardAndWait.h"
 
 #include <QtEndian>
 #include <future>
@@ -251,16 +252,6 @@ NTSTATUS Bench::LastStatusOf(UsbBus::PortId port) const
     return STATUS_NO_SUCH_DEVICE;
 }
 
-namespace {
-
-NTSTATUS SignalDone(PDEVICE_OBJECT, PIRP, PVOID context)
-{
-    KeSetEvent(static_cast<PKEVENT>(context), IO_NO_INCREMENT, FALSE);
-    return STATUS_MORE_PROCESSING_REQUIRED;
-}
-
-} // namespace
-
 NTSTATUS Bench::SendPnp(UsbBus::PortId port, UCHAR minor)
 {
     PDEVICE_OBJECT pdo = bus_->PhysicalDevice(port);
@@ -275,7 +266,7 @@ NTSTATUS Bench::SendPnp(UsbBus::PortId port, UCHAR minor)
         next->MinorFunction = minor;
         KEVENT done;
         KeInitializeEvent(&done, NotificationEvent, FALSE);
-        IoSetCompletionRoutine(irp, &SignalDone, &done, TRUE, TRUE, TRUE);
+        IoSetCompletionRoutine(irp, &test_drivers::SignalEvent, &done, TRUE, TRUE, TRUE);
         IoCallDriver(top, irp);
         KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
         const NTSTATUS status = irp->IoStatus.Status;

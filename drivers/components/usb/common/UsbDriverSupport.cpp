@@ -50,11 +50,6 @@ VOID ReleaseIo(OutstandingIo* io)
         KeSetEvent(&io->RemoveEvent, IO_NO_INCREMENT, FALSE);
 }
 
-VOID BeginRemoval(OutstandingIo* io)
-{
-    InterlockedExchange(&io->Removing, 1);
-}
-
 BOOLEAN IsRemoving(const OutstandingIo* io)
 {
     return InterlockedCompareExchange(const_cast<LONG volatile*>(&io->Removing), 0, 0) ? TRUE : FALSE;
@@ -78,6 +73,15 @@ VOID WaitForOutstandingIo(OutstandingIo* io, LONG limit, DrainKick kick, PVOID c
         if (InterlockedCompareExchange(&io->Count, 0, 0) <= limit)
             return;
     }
+}
+
+VOID DrainForRemoval(OutstandingIo* io, DrainKick kick, PVOID context)
+{
+    // AcquireIo fails from here on.
+    InterlockedExchange(&io->Removing, 1);
+    ReleaseIo(io); // the removal request's
+    ReleaseIo(io); // the device's own, held since it was added
+    WaitForOutstandingIo(io, 0, kick, context);
 }
 
 NTSTATUS CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information)

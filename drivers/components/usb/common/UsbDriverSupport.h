@@ -31,8 +31,6 @@ VOID InitializeOutstandingIo(OutstandingIo* io);
 NTSTATUS AcquireIo(OutstandingIo* io);
 VOID ReleaseIo(OutstandingIo* io);
 
-// Marks the device as being removed; AcquireIo fails from now on.
-VOID BeginRemoval(OutstandingIo* io);
 BOOLEAN IsRemoving(const OutstandingIo* io);
 
 using DrainKick = VOID (*)(PVOID context);
@@ -44,6 +42,12 @@ using DrainKick = VOID (*)(PVOID context);
 // event is set, after which no release touches the device any more, so the caller may
 // free it.
 VOID WaitForOutstandingIo(OutstandingIo* io, LONG limit, DrainKick kick, PVOID context);
+
+// Removal's part of the count: marks the device as being removed, gives back the removal
+// request's reference and the device's own, and waits (kicking as above) until every
+// request in progress has finished. No request touches the device's state afterwards, so
+// the caller may free what the requests used and delete the device.
+VOID DrainForRemoval(OutstandingIo* io, DrainKick kick, PVOID context);
 
 // How long a drain waits before it kicks the requests in progress again.
 constexpr LONG kDrainRetryMs = 100;

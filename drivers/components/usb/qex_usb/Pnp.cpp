@@ -280,13 +280,10 @@ NTSTATUS HandleStop(WidgetDeviceExtension* extension, PIRP irp)
 // Remove device and surprise removal alike: the widget is gone, or about to be.
 NTSTATUS HandleRemoval(PDEVICE_OBJECT device, WidgetDeviceExtension* extension, PIRP irp)
 {
-    usb_driver::BeginRemoval(&extension->Io);
     InterlockedExchange(&extension->Started, 0);
-    // This request's reference and the device's own; then every transfer still in progress
-    // is aborted and waited for before anything it may use is freed.
-    usb_driver::ReleaseIo(&extension->Io);
-    usb_driver::ReleaseIo(&extension->Io);
-    usb_driver::WaitForOutstandingIo(&extension->Io, 0, &AbortAllPipes, extension);
+    // Every transfer still in progress is aborted and waited for before anything it may
+    // use is freed.
+    usb_driver::DrainForRemoval(&extension->Io, &AbortAllPipes, extension);
 
     FreeConfigurationCopies(extension);
     ReleaseDeviceResources(extension);
