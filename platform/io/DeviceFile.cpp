@@ -177,15 +177,11 @@ void DeviceFile::Track(const std::shared_ptr<IoRequest>& request, std::shared_pt
         irp->Cancel();
 }
 
-namespace {
-
-// Finishes the request and lets a waiting Close() know when the last one is done.
-template <class Tracker>
-kernel::UserCompletion CompletionFor(const std::shared_ptr<IoRequest>& request, const std::shared_ptr<Tracker>& tracker,
-                                     void (IoRequest::*complete)(NTSTATUS, quint64))
+kernel::UserCompletion DeviceFile::CompletionFor(const std::shared_ptr<IoRequest>& request)
 {
-    return [request, tracker, complete](const IO_STATUS_BLOCK& result) {
-        ((*request).*complete)(result.Status, result.Information);
+    // Finishes the request and lets a waiting Close() know when the last one is done.
+    return [request, tracker = tracker_](const IO_STATUS_BLOCK& result) {
+        request->Complete(result.Status, result.Information);
         {
             std::lock_guard lock(tracker->mutex);
             tracker->pending.erase(request);
@@ -194,18 +190,15 @@ kernel::UserCompletion CompletionFor(const std::shared_ptr<IoRequest>& request, 
     };
 }
 
-} // namespace
-
 std::shared_ptr<IoRequest> DeviceFile::DeviceControl(quint32 code, const QByteArray& input, const QByteArray& output)
 {
     auto request = Begin(input, output);
     if (request->IsComplete())
         return request;
-    auto completion = CompletionFor(request, tracker_, &IoRequest::Complete);
     auto irp = kernel::SendDeviceControl(file_, code, request->input_.isEmpty() ? nullptr : request->input_.data(),
                                          ULONG(request->input_.size()),
                                          request->output_.isEmpty() ? nullptr : request->output_.data(),
-                                         ULONG(request->output_.size()), completion);
+                                         ULONG(request->output_.size()), CompletionFor(request));
     Track(request, std::move(irp));
     return request;
 }
@@ -220,9 +213,8 @@ std::shared_ptr<IoRequest> DeviceFile::Write(const QByteArray& data, qint64 offs
     auto request = Begin(data, QByteArray());
     if (request->IsComplete())
         return request;
-    auto completion = CompletionFor(request, tracker_, &IoRequest::Complete);
     auto irp = kernel::SendWrite(file_, request->input_.isEmpty() ? nullptr : request->input_.data(),
-                                 ULONG(request->input_.size()), offset, completion);
+                                 ULONG(request->input_.size()), offset, CompletionFor(request));
     Track(request, std::move(irp));
     return request;
 }

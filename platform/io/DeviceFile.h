@@ -5,11 +5,13 @@
 #include <QByteArray>
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
 
 struct FILE_OBJECT;
+struct IO_STATUS_BLOCK;
 
 namespace platform::kernel {
 class UserIrp;
@@ -120,6 +122,8 @@ private:
     // (STATUS_INVALID_HANDLE) when the file is closing.
     std::shared_ptr<IoRequest> Begin(QByteArray input, QByteArray output);
     void Track(const std::shared_ptr<IoRequest>& request, std::shared_ptr<kernel::UserIrp> irp);
+    // What the kernel runs when the request completes (see kernel::UserCompletion).
+    std::function<void(const IO_STATUS_BLOCK&)> CompletionFor(const std::shared_ptr<IoRequest>& request);
 
     struct Tracker
     {
