@@ -18,14 +18,6 @@ void Note(const QString& entry)
 
 constexpr ULONG kUrbTag = MakePoolTag("Mini");
 
-NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information = 0)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
 using test_drivers::ForwardAndWait;
 
 NTSTATUS PassDown(PDEVICE_OBJECT lower, PIRP irp)
@@ -93,7 +85,7 @@ NTSTATUS LoaderPnp(PDEVICE_OBJECT device, PIRP irp)
             }
             WriteMemory(lower, 0x7F92, &release, 1);
         }
-        return Complete(irp, status);
+        return test_drivers::CompleteIrp(irp, status);
     }
     case IRP_MN_REMOVE_DEVICE:
         Note("loader:remove");
@@ -201,7 +193,7 @@ NTSTATUS WidgetPnp(PDEVICE_OBJECT device, PIRP irp)
         if (NT_SUCCESS(status))
             status = SelectConfiguration(extension);
         extension->started = NT_SUCCESS(status);
-        return Complete(irp, status);
+        return test_drivers::CompleteIrp(irp, status);
     }
     case IRP_MN_QUERY_CAPABILITIES: {
         const NTSTATUS status = ForwardAndWait(lower, irp);
@@ -209,7 +201,7 @@ NTSTATUS WidgetPnp(PDEVICE_OBJECT device, PIRP irp)
             IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceCapabilities.Capabilities;
         if (NT_SUCCESS(status) && capabilities->Version >= 1)
             capabilities->SurpriseRemovalOK = 1;
-        return Complete(irp, status);
+        return test_drivers::CompleteIrp(irp, status);
     }
     case IRP_MN_SURPRISE_REMOVAL:
         Note("widget:surprise-removal");
@@ -238,7 +230,7 @@ NTSTATUS WidgetCreateClose(PDEVICE_OBJECT device, PIRP irp)
 {
     auto* extension = static_cast<WidgetExtension*>(device->DeviceExtension);
     const bool create = IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_CREATE;
-    return Complete(irp, !create || (extension->started && !extension->removing) ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL);
+    return test_drivers::CompleteIrp(irp, !create || (extension->started && !extension->removing) ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL);
 }
 
 NTSTATUS TransferDone(PDEVICE_OBJECT device, PIRP irp, PVOID context)
@@ -259,18 +251,18 @@ NTSTATUS WidgetControl(PDEVICE_OBJECT device, PIRP irp)
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
     if (extension->removing)
-        return Complete(irp, STATUS_DELETE_PENDING);
+        return test_drivers::CompleteIrp(irp, STATUS_DELETE_PENDING);
     if (code != IOCTL_MINI_READ_PIPE && code != IOCTL_MINI_WRITE_PIPE)
-        return Complete(irp, STATUS_INVALID_PARAMETER);
+        return test_drivers::CompleteIrp(irp, STATUS_INVALID_PARAMETER);
     if (stack->Parameters.DeviceIoControl.InputBufferLength < sizeof(ULONG))
-        return Complete(irp, STATUS_INVALID_PARAMETER);
+        return test_drivers::CompleteIrp(irp, STATUS_INVALID_PARAMETER);
     const ULONG pipe = *static_cast<ULONG*>(irp->AssociatedIrp.SystemBuffer);
     if (pipe >= extension->pipeCount)
-        return Complete(irp, STATUS_INVALID_PARAMETER);
+        return test_drivers::CompleteIrp(irp, STATUS_INVALID_PARAMETER);
 
     auto* urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), kUrbTag));
     if (!urb)
-        return Complete(irp, STATUS_NO_MEMORY);
+        return test_drivers::CompleteIrp(irp, STATUS_NO_MEMORY);
     const ULONG length = irp->MdlAddress ? MmGetMdlByteCount(irp->MdlAddress) : 0;
     UsbBuildInterruptOrBulkTransferRequest(urb, sizeof(_URB_BULK_OR_INTERRUPT_TRANSFER), extension->pipes[pipe], nullptr,
                                            irp->MdlAddress, length,

@@ -2,9 +2,17 @@
 
 #include "platform/kernel/Kernel.h"
 
-// What a test driver does with a plug-and-play request the lower drivers must handle
-// first: pass it down and wait until they have finished with it, keeping the request.
+// Routines the tests' own drivers share.
 namespace test_drivers {
+
+// Ends a request with `status` and `information`.
+inline NTSTATUS CompleteIrp(PIRP irp, NTSTATUS status, ULONG_PTR information = 0)
+{
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
 
 inline NTSTATUS SignalEvent(PDEVICE_OBJECT, PIRP, PVOID context)
 {
@@ -12,6 +20,8 @@ inline NTSTATUS SignalEvent(PDEVICE_OBJECT, PIRP, PVOID context)
     return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
+// What a test driver does with a plug-and-play request the lower drivers must handle
+// first: pass it down and wait until they have finished with it, keeping the request.
 inline NTSTATUS ForwardAndWait(PDEVICE_OBJECT lower, PIRP irp)
 {
     KEVENT done;

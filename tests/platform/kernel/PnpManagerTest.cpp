@@ -58,13 +58,6 @@ QString MinorName(UCHAR minor)
     }
 }
 
-NTSTATUS CompleteWith(PIRP irp, NTSTATUS status)
-{
-    irp->IoStatus.Status = status;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
 // ---- the bus: one physical device object per test device ----------------------------
 
 struct BusDevice
@@ -77,7 +70,7 @@ NTSTATUS BusPnp(PDEVICE_OBJECT pdo, PIRP irp)
     const UCHAR minor = IoGetCurrentIrpStackLocation(irp)->MinorFunction;
     J().Add("bus:" + MinorName(minor));
     if (minor == IRP_MN_REMOVE_DEVICE && static_cast<BusDevice*>(pdo->DeviceExtension)->gone) {
-        CompleteWith(irp, STATUS_SUCCESS);
+        test_drivers::CompleteIrp(irp, STATUS_SUCCESS);
         IoDeleteDevice(pdo);
         return STATUS_SUCCESS;
     }
@@ -86,14 +79,15 @@ NTSTATUS BusPnp(PDEVICE_OBJECT pdo, PIRP irp)
     const bool handled = minor == IRP_MN_START_DEVICE || minor == IRP_MN_QUERY_CAPABILITIES ||
                          minor == IRP_MN_QUERY_STOP_DEVICE || minor == IRP_MN_STOP_DEVICE ||
                          minor == IRP_MN_SURPRISE_REMOVAL || minor == IRP_MN_REMOVE_DEVICE;
-    return CompleteWith(irp, handled ? STATUS_SUCCESS : irp->IoStatus.Status);
+    return test_drivers::CompleteIrp(irp, handled ? STATUS_SUCCESS : irp->IoStatus.Status,
+                                     handled ? 0 : irp->IoStatus.Information);
 }
 
 NTSTATUS BusPower(PDEVICE_OBJECT, PIRP irp)
 {
     J().Add(QString("bus:power-%1").arg(IoGetCurrentIrpStackLocation(irp)->MinorFunction));
     PoStartNextPowerIrp(irp);
-    return CompleteWith(irp, STATUS_SUCCESS);
+    return test_drivers::CompleteIrp(irp, STATUS_SUCCESS);
 }
 
 NTSTATUS BusEntry(PDRIVER_OBJECT driver, PUNICODE_STRING)
@@ -123,14 +117,14 @@ NTSTATUS FunctionPnp(PDEVICE_OBJECT fdo, PIRP irp)
         NTSTATUS status = ForwardAndWait(lower, irp);
         if (NT_SUCCESS(status))
             status = J().startResult;
-        return CompleteWith(irp, status);
+        return test_drivers::CompleteIrp(irp, status);
     }
     case IRP_MN_QUERY_CAPABILITIES: {
         NTSTATUS status = ForwardAndWait(lower, irp);
         PDEVICE_CAPABILITIES capabilities = IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceCapabilities.Capabilities;
         if (NT_SUCCESS(status) && capabilities->Version >= 1)
             capabilities->SurpriseRemovalOK = 1;
-        return CompleteWith(irp, status);
+        return test_drivers::CompleteIrp(irp, status);
     }
     case IRP_MN_REMOVE_DEVICE:
         IoDetachDevice(lower);

@@ -1,4 +1,5 @@
 #include "tests/platform/kernel/ProbeDriver.h"
+#include "tests/platform/kernel/ForwardAndWait.h"
 
 #include <cstring>
 #include <mutex>
@@ -29,21 +30,13 @@ const wchar_t* const kNames[][2] = {
     {L"\\Device\\ProbeBuffered", L"\\DosDevices\\ProbeBuffered"},
 };
 
-NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information)
-{
-    irp->IoStatus.Status = status;
-    irp->IoStatus.Information = information;
-    IoCompleteRequest(irp, IO_NO_INCREMENT);
-    return status;
-}
-
 NTSTATUS CreateClose(PDEVICE_OBJECT, PIRP irp)
 {
     {
         std::lock_guard lock(S().mutex);
         (IoGetCurrentIrpStackLocation(irp)->MajorFunction == IRP_MJ_CREATE ? S().creates : S().closes)++;
     }
-    return Complete(irp, STATUS_SUCCESS, 0);
+    return test_drivers::CompleteIrp(irp, STATUS_SUCCESS, 0);
 }
 
 VOID CancelHeld(PDEVICE_OBJECT, PIRP irp)
@@ -54,7 +47,7 @@ VOID CancelHeld(PDEVICE_OBJECT, PIRP irp)
         if (S().held == irp)
             S().held = nullptr;
     }
-    Complete(irp, STATUS_CANCELLED, 0);
+    test_drivers::CompleteIrp(irp, STATUS_CANCELLED, 0);
 }
 
 Observation Observe(PIRP irp)
@@ -96,7 +89,7 @@ NTSTATUS Control(PDEVICE_OBJECT, PIRP irp)
     if (code == IOCTL_PROBE_HOLD) {
         std::lock_guard lock(S().mutex);
         if (S().held)
-            return Complete(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+            return test_drivers::CompleteIrp(irp, STATUS_DEVICE_NOT_CONNECTED, 0);
         IoMarkIrpPending(irp);
         S().held = irp;
         IoSetCancelRoutine(irp, &CancelHeld);
@@ -110,7 +103,7 @@ NTSTATUS Control(PDEVICE_OBJECT, PIRP irp)
     }
     if (code == IOCTL_PROBE_RELEASE) {
         if (stack->Parameters.DeviceIoControl.InputBufferLength < 8)
-            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+            return test_drivers::CompleteIrp(irp, STATUS_INVALID_PARAMETER, 0);
         NTSTATUS status;
         ULONG information;
         std::memcpy(&status, irp->AssociatedIrp.SystemBuffer, 4);
@@ -126,9 +119,9 @@ NTSTATUS Control(PDEVICE_OBJECT, PIRP irp)
                 S().held = nullptr;
         }
         if (!held)
-            return Complete(irp, STATUS_UNSUCCESSFUL, 0);
-        Complete(held, status, information);
-        return Complete(irp, STATUS_SUCCESS, 0);
+            return test_drivers::CompleteIrp(irp, STATUS_UNSUCCESSFUL, 0);
+        test_drivers::CompleteIrp(held, status, information);
+        return test_drivers::CompleteIrp(irp, STATUS_SUCCESS, 0);
     }
 
     QByteArray reply;
@@ -151,12 +144,12 @@ NTSTATUS Control(PDEVICE_OBJECT, PIRP irp)
         destination = irp->UserBuffer;
         break;
     default: // direct in: the output buffer carried data to the device
-        return Complete(irp, status, irp->MdlAddress ? MmGetMdlByteCount(irp->MdlAddress) : 0);
+        return test_drivers::CompleteIrp(irp, status, irp->MdlAddress ? MmGetMdlByteCount(irp->MdlAddress) : 0);
     }
     const ULONG count = std::min<ULONG>(ULONG(reply.size()), outputLength);
     if (destination && count)
         std::memcpy(destination, reply.constData(), count);
-    return Complete(irp, status, count);
+    return test_drivers::CompleteIrp(irp, status, count);
 }
 
 NTSTATUS Write(PDEVICE_OBJECT, PIRP irp)
@@ -167,7 +160,7 @@ NTSTATUS Write(PDEVICE_OBJECT, PIRP irp)
         S().last = Observe(irp);
         status = S().replyStatus;
     }
-    return Complete(irp, status, IoGetCurrentIrpStackLocation(irp)->Parameters.Write.Length);
+    return test_drivers::CompleteIrp(irp, status, IoGetCurrentIrpStackLocation(irp)->Parameters.Write.Length);
 }
 
 VOID Unload(PDRIVER_OBJECT driver)
