@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench screenshots clean
 
 all: build
 
@@ -33,6 +33,12 @@ run: deps
 test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The README's pictures of the windows, taken on the demo rig under a virtual display.
+SCREENSHOTS ?= $(CURDIR)/docs/screenshots
+screenshots: deps
+	$(MAKE) build
+	xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" $(BUILD_DIR)/tools/screenshots/screenshots "$(SCREENSHOTS)"
 
 bench: deps
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=ON

@@ -1,5 +1,5 @@
-#include "app/ApplicationVersion.h"
-#include "app/StorageRoots.h"
+#include "app/shell/ApplicationVersion.h"
+#include "app/shell/StorageRoots.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/ApplicationVersion.h"
+#include "app/shell/ApplicationVersion.h"
 
 ApplicationVersion* GetApplicationVersion(ApplicationVersion* out)
 {

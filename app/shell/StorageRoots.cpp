@@ -1,4 +1,4 @@
-#include "app/StorageRoots.h"
+#include "app/shell/StorageRoots.h"
 
 #include "platform/system/StorageFolders.h"
 

@@ -1,6 +1,6 @@
-#include "app/VelmoraApplication.h"
+#include "app/shell/VelmoraApplication.h"
 
-#include "app/StorageRoots.h"
+#include "app/shell/StorageRoots.h"
 
 #include <QClipboard>
 #include <QIcon>

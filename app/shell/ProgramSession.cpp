@@ -1,0 +1,53 @@
+#include "app/shell/ProgramSession.h"
+
+#include "fixtures/QelFamilies.h"
+#include "images/ui/PictureImport.h"
+#include "library/archive/CustomFileSystemEngineHandler.h"
+#include "link/devices/DeviceManager.h"
+#include "link/feedback/Feedback.h"
+#include "machine/Machine.h"
+
+#include <QMessageBox>
+
+namespace {
+
+// The computer the program runs on: its drivers and, when VELMORA_RIG names one, the
+// simulated widget and fixtures of that rig. Null, after telling the user, when the rig
+// cannot be used; the program then runs as on a computer without a widget.
+std::unique_ptr<machine::Machine> BootMachine()
+{
+    machine::MachineOptions options;
+    QString error;
+    if (!machine::LoadRigFromEnvironment(&options, &error)) {
+        QMessageBox::warning(nullptr, QStringLiteral("Velmora Application"),
+                             QStringLiteral("The hardware rig could not be loaded:\n%1").arg(error));
+        options.rig.reset();
+    }
+    auto computer = machine::Machine::Boot(std::move(options), &error);
+    if (!computer)
+        QMessageBox::warning(nullptr, QStringLiteral("Velmora Application"),
+                             QStringLiteral("The hardware could not be started:\n%1").arg(error));
+    return computer;
+}
+
+} // namespace
+
+void RegisterProgramParts()
+{
+    RegisterFeedbackMetaTypes();
+    RegisterQelFamilies();
+    InstallPictureImport();
+}
+
+ProgramSession::ProgramSession()
+    : computer_(BootMachine()), fileEngine_(std::make_unique<CustomFileSystemEngineHandler>())
+{
+    RegisterProgramParts();
+}
+
+ProgramSession::~ProgramSession()
+{
+    DeviceManager::DestroyInstance();
+    computer_.reset();
+    fileEngine_.reset();
+}

@@ -1,0 +1,275 @@
+#include "app/shell/VelmoraMainWindow.h"
+
+#include "app/shell/IFleetChooser.h"
+#include "app/shell/ITaskList.h"
+#include "app/shell/PlainDeviceGui.h"
+#include "app/tree/ContentNodes.h"
+#include "app/tree/NodeTree.h"
+#include "content/ContentFolder.h"
+#include "content/ContentMutex.h"
+#include "content/operations/ContentOperation.h"
+#include "content/operations/ContentSyncOperation.h"
+#include "link/devices/DeviceManager.h"
+#include "link/ui/OperationDialog.h"
+#include "link/ui/Preferences.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kWidth = 750;
+constexpr int kHeight = 600;
+constexpr int kTreeWidth = 220;
+
+const char* const kNoDevices = "No devices have been discovered";
+
+QLabel* BannerPiece(QWidget* parent, const char* picture)
+{
+    auto* label = new QLabel(parent);
+    label->setPixmap(QPixmap(QString::fromLatin1(picture)));
+    return label;
+}
+
+} // namespace
+
+VelmoraMainWindow::VelmoraMainWindow(QWidget* parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), roots_(MainWindowParts::Roots()), chooser_(MainWindowParts::FleetChooser())
+{
+    ContentOperation::SetMessageReceiver(this);
+    CreateLayout();
+    CreateActions();
+    CreateMenus();
+    UpdateActions();
+    queueWatcher_.SetTaskList(taskList_);
+    DeviceManager::Instance()->Discover();
+    Preferences::Acquire();
+}
+
+VelmoraMainWindow::~VelmoraMainWindow()
+{
+    // The tree first: its controllers own the views in the stack, and its rows follow
+    // devices and content that must not call back into a half-destroyed window.
+    delete nodeTree_;
+    nodeTree_ = nullptr;
+    Preferences::Release();
+    // Operations made from now on must not connect to this window.
+    if (ContentOperation::MessageReceiver() == this)
+        ContentOperation::SetMessageReceiver(nullptr);
+}
+
+void VelmoraMainWindow::CreateLayout()
+{
+    setWindowTitle(tr("Velmora - Quorvane"));
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    auto* banner = new QHBoxLayout;
+    banner->setContentsMargins(0, 0, 0, 0);
+    banner->setSpacing(0);
+    banner->addWidget(BannerPiece(central, ":/Resources/banner-left.png"), 0);
+    QLabel* middle = BannerPiece(central, ":/Resources/banner-mid.png");
+    middle->setScaledContents(true);
+    banner->addWidget(middle, 1);
+    banner->addWidget(BannerPiece(central, ":/Resources/banner-right.png"), 0);
+    layout->addLayout(banner, 0);
+
+    auto* outer = new QSplitter(Qt::Vertical, central);
+    auto* inner = new QSplitter(Qt::Horizontal, central);
+    viewStack_ = new QStackedWidget(inner);
+    RegisterPlainDevicesDelegate();
+    nodeTree_ = new NodeTree(inner, viewStack_);
+
+    devicesRow_ = nodeTree_->AddNode(MainWindowParts::MakeDevicesRow(DeviceManager::Instance()));
+    if (roots_.user)
+        nodeTree_->AddNode(new ContentLibraryNode(roots_.user));
+    if (roots_.stock) {
+        roots_.stock->Reload(true);
+        nodeTree_->AddNode(new StockContentNode(roots_.stock));
+    }
+    if (roots_.mosavra) {
+        roots_.mosavra->Reload(true);
+        nodeTree_->AddNode(new MosavraContentNode(roots_.mosavra));
+    }
+    nodeTree_->viewNode(devicesRow_);
+
+    inner->addWidget(nodeTree_);
+    inner->addWidget(viewStack_);
+    inner->setStretchFactor(0, 1);
+    inner->setStretchFactor(1, 3);
+    // Room for the rows' names at first; the stretch factors share out later resizes.
+    inner->setSizes({kTreeWidth, kWidth - kTreeWidth});
+    taskList_ = MainWindowParts::MakeTaskList(this);
+    outer->addWidget(inner);
+    outer->addWidget(taskList_->Widget());
+    outer->setStretchFactor(0, 3);
+    outer->setStretchFactor(1, 1);
+    layout->addWidget(outer);
+    setCentralWidget(central);
+    resize(kWidth, kHeight);
+}
+
+QAction* VelmoraMainWindow::MakeAction(const char* icon, const QString& text, const QString& shortcut,
+                                       const QString& tip)
+{
+    auto* action = new QAction(QIcon(QString::fromLatin1(icon)), text, this);
+    if (!shortcut.isEmpty())
+        action->setShortcut(QKeySequence(shortcut));
+    if (!tip.isEmpty())
+        action->setStatusTip(tip);
+    return action;
+}
+
+void VelmoraMainWindow::CreateActions()
+{
+    discoverAction_ = MakeAction(":/Resources/fixture-discover-16.png", tr("&Discover Devices"), tr("Ctrl+D"),
+                                 QStringLiteral("Discover Devices"));
+    connect(discoverAction_, &QAction::triggered, this, &VelmoraMainWindow::OnDiscover);
+    upgradeAction_ = MakeAction(":/Resources/fixture-upgrade-16.png", tr("&Upgrade Devices"), tr("Ctrl+U"),
+                                QStringLiteral("Upgrade software"));
+    connect(upgradeAction_, &QAction::triggered, this, &VelmoraMainWindow::OnUpgrade);
+    updateStockContentAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("Updat&e Stock Content"),
+                                           tr("Ctrl+E"), QStringLiteral("Update Stock Content"));
+    deleteAllUserContentAction_ = MakeAction(":/Resources/fixture-delete-16.png", tr("Dele&te All User Content"),
+                                             tr("Ctrl+T"), QStringLiteral("Delete All User Content"));
+    cloneAction_ = MakeAction(":/Resources/fixtures-16.png", tr("C&lone Devices"), tr("Ctrl+L"),
+                              QStringLiteral("Clone content to devices"));
+    connect(cloneAction_, &QAction::triggered, this, &VelmoraMainWindow::OnClone);
+    aboutAction_ = MakeAction(":/Resources/help-16.png", tr("About"), QString(), QString());
+    connect(aboutAction_, &QAction::triggered, this, &VelmoraMainWindow::OnAbout);
+    exitAction_ = MakeAction(":/Resources/power.png", tr("Exit"), tr("Ctrl+Q"), QStringLiteral("Exit Application"));
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+    createMosavraAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("C&reate..."), tr("Ctrl+R"),
+                                      QStringLiteral("Create New Mosavra"));
+    updateMosavraContentAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("Update &Mosavra Content"),
+                                             tr("Ctrl+P"), QStringLiteral("Update Mosavra Content"));
+    deleteAllMosavraContentAction_ = MakeAction(":/Resources/fixture-delete-16.png",
+                                                tr("Delete All Mosavr&a Content"), tr("Ctrl+G"),
+                                                QStringLiteral("Delete All Mosavra Content"));
+}
+
+void VelmoraMainWindow::CreateMenus()
+{
+    auto* bar = new QMenuBar(this);
+    bar->addMenu(QStringLiteral("File"))->addAction(exitAction_);
+    QMenu* device = bar->addMenu(QStringLiteral("Device"));
+    device->addActions({discoverAction_, upgradeAction_, updateStockContentAction_, deleteAllUserContentAction_,
+                        cloneAction_});
+    QMenu* mosavra = bar->addMenu(QStringLiteral("Mosavra"));
+    mosavra->addAction(createMosavraAction_);
+    mosavra->addAction(updateMosavraContentAction_);
+    mosavra->addSeparator();
+    mosavra->addAction(deleteAllMosavraContentAction_);
+    bar->addMenu(QStringLiteral("Help"))->addAction(aboutAction_);
+    setMenuBar(bar);
+}
+
+void VelmoraMainWindow::UpdateActions()
+{
+    const bool chooser = chooser_ != nullptr;
+    upgradeAction_->setEnabled(chooser);
+    cloneAction_->setEnabled(chooser && roots_.user);
+    aboutAction_->setEnabled(chooser);
+    // Not offered yet: the operations they run are not part of the program.
+    updateStockContentAction_->setEnabled(false);
+    deleteAllUserContentAction_->setEnabled(false);
+    deleteAllMosavraContentAction_->setEnabled(false);
+    updateMosavraContentAction_->setEnabled(false);
+    createMosavraAction_->setEnabled(false);
+}
+
+QList<Device*> VelmoraMainWindow::DevicesOrRefuse()
+{
+    const QList<Device*> devices = DeviceManager::Instance()->Devices();
+    if (devices.isEmpty())
+        QMessageBox::critical(this, QString(), QString::fromLatin1(kNoDevices), QMessageBox::Ok, QMessageBox::NoButton);
+    return devices;
+}
+
+QList<Device*> VelmoraMainWindow::StillRegistered(const QList<Device*>& chosen)
+{
+    // Compared by address only: a device a discovery removed during the wizard is not
+    // touched.
+    const QList<Device*> registered = DeviceManager::Instance()->Devices();
+    QList<Device*> live;
+    for (Device* device : chosen) {
+        if (registered.contains(device))
+            live.append(device);
+    }
+    return live;
+}
+
+void VelmoraMainWindow::OnDiscover()
+{
+    DeviceManager::Instance()->Discover();
+}
+
+void VelmoraMainWindow::OnUpgrade()
+{
+    if (!chooser_)
+        return;
+    const QList<Device*> devices = DeviceManager::Instance()->Devices();
+    if (chooser_->UpgradableDevices(devices).isEmpty()) {
+        QMessageBox::critical(this, QStringLiteral("Device Upgrade"),
+                              QStringLiteral("No upgradable devices have been discovered"), QMessageBox::Ok,
+                              QMessageBox::NoButton);
+        return;
+    }
+    const std::optional<FleetChoice> choice = chooser_->ChooseUpgrade(this, devices);
+    if (!choice)
+        return;
+    QString error;
+    if (!DeviceManager::Instance()->UpgradeDevices(StillRegistered(choice->devices), choice->file, &error))
+        QMessageBox::critical(this, QStringLiteral("Device Upgrade"), error, QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void VelmoraMainWindow::OnClone()
+{
+    if (!chooser_ || !roots_.user)
+        return;
+    const QList<Device*> devices = DevicesOrRefuse();
+    if (devices.isEmpty())
+        return;
+    QList<ContentFolder*> packages;
+    {
+        const ContentLocker lock(&ContentMutex);
+        for (int i = 0; i < roots_.user->ChildCount(); ++i) {
+            if (auto* package = qobject_cast<ContentFolder*>(roots_.user->Child(i)))
+                packages.append(package);
+        }
+    }
+    if (packages.isEmpty()) {
+        QMessageBox::critical(this, QString(),
+                              QStringLiteral("No content packages have been created.  Create or import a content "
+                                             "package to the user content library."),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    // The choice (and the hold it may carry) outlives the operation.
+    const std::optional<FleetChoice> choice = chooser_->ChooseClone(this, devices, packages);
+    if (!choice || !choice->source)
+        return;
+    ContentSyncOperation operation;
+    operation.SetSource(choice->source);
+    operation.SetTargets(choice->targets);
+    OperationDialog dialog(this);
+    dialog.Run(&operation);
+}
+
+void VelmoraMainWindow::OnAbout()
+{
+    if (chooser_)
+        chooser_->ShowAbout(this);
+}
+
+void VelmoraMainWindow::DisplayInformationBox(QString title, QString message)
+{
+    QMessageBox::information(this, title, message, QMessageBox::Ok, QMessageBox::NoButton);
+}

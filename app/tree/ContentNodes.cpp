@@ -1,0 +1,262 @@
+#include "app/tree/ContentNodes.h"
+
+#include "app/views/ContentCommands.h"
+#include "app/views/ContentQueries.h"
+#include "content/ContentFolder.h"
+#include "content/policies/PolicyBase.h"
+#include "content/policies/PolicyFolder.h"
+
+#include <QColor>
+#include <QFont>
+#include <QMessageBox>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kBadgeLight(96, 96, 96);
+
+// Roots whose folders carry no family after their names: there every folder is of the
+// fixture's or the library's own family.
+bool RootShowsFamilies(const QString& rootName)
+{
+    return rootName != QLatin1String("Stock Content") && rootName != QLatin1String("Devices")
+        && rootName != QLatin1String("Mosavra Content");
+}
+
+} // namespace
+
+// ---- ContentFolderNode ----
+
+ContentFolderNode::ContentFolderNode(ContentFolder* folder) : key_(folder), folder_(folder)
+{
+    setDragEnabled(true);
+    setDropEnabled(true);
+}
+
+QMimeData* ContentFolderNode::MimeData()
+{
+    if (!folder_ || folder_->IsViewOnly())
+        return nullptr;
+    return ContentCommands::RowDragData(folder_);
+}
+
+bool ContentFolderNode::CanDrop(const QMimeData* data, Qt::DropActions possible, Qt::DropAction proposed,
+                                Qt::DropAction* chosen)
+{
+    return folder_ && ContentCommands::CanDrop(folder_, data, possible, proposed, chosen);
+}
+
+bool ContentFolderNode::Drop(QWidget* view, const QMimeData* data, Qt::DropAction action)
+{
+    return folder_ && ContentCommands::Drop(view, folder_, data, action);
+}
+
+// ---- ContentNameNode ----
+
+ContentNameNode::ContentNameNode(ContentFolder* folder) : ContentFolderNode(folder)
+{
+    setIcon(folder->Icon());
+    setEditable(ContentCommands::CanRename(folder));
+    NameChanged();
+    for (ContentFolder* child : content_queries::ChildFolders(folder))
+        AddFolderNode(folder, child);
+    connect(folder, &ContentBase::NameChanged, this, &ContentNameNode::NameChanged);
+    connect(folder, &ContentFolder::FolderAdded, this, &ContentNameNode::AddFolderNode);
+    connect(folder, &ContentFolder::FolderRemoved, this, &ContentNameNode::RemoveFolderNode);
+}
+
+QString ContentNameNode::Label() const
+{
+    ContentFolder* folder = Folder();
+    if (!folder)
+        return text();
+    const QString name = folder->GetName();
+    const ContentFolder* root = folder->GetRoot();
+    const auto* policyFolder = qobject_cast<const ContentPolicyFolder*>(folder);
+    if (!root || !policyFolder || !RootShowsFamilies(root->GetName()))
+        return name;
+    const PolicyBase* policy = policyFolder->Policy();
+    return name + QLatin1Char(' ') + QString::fromLatin1(policy ? policy->FamilySuffix() : "");
+}
+
+void ContentNameNode::NameChanged()
+{
+    setText(Label());
+}
+
+QVariant ContentNameNode::data(int role) const
+{
+    if (role == Qt::EditRole && Folder())
+        return Folder()->GetName();
+    return ContentFolderNode::data(role);
+}
+
+void ContentNameNode::setData(const QVariant& value, int role)
+{
+    if (role != Qt::EditRole) {
+        ContentFolderNode::setData(value, role);
+        return;
+    }
+    ContentFolder* folder = Folder();
+    ContentFolder* parent = folder ? folder->GetParent() : nullptr;
+    if (!parent)
+        return;
+    if (!parent->ModifyChild(folder, value.toString(), folder->GetAddress(), nullptr))
+        QMessageBox::warning(nullptr, QStringLiteral("Rename Failed"), QStringLiteral("The content could not be renamed"),
+                             QMessageBox::Ok);
+}
+
+void ContentNameNode::AddFolderNode(const ContentFolder* parent, ContentFolder* added)
+{
+    ContentFolder* folder = Folder();
+    if (!folder || parent != folder)
+        return;
+    // A queued signal may name a folder that has left again, or one whose row the
+    // constructor already made.
+    if (!content_queries::HoldsChild(folder, added))
+        return;
+    for (int row = 0; row < rowCount(); ++row) {
+        const ContentFolderNode* cell = ContentFolderNode::From(child(row, 0));
+        if (cell && cell->IsFor(added))
+            return;
+    }
+    QList<QStandardItem*> cells;
+    MakeContentFolderRow(cells, added);
+    insertRow(rowCount(), cells);
+}
+
+void ContentNameNode::RemoveFolderNode(const ContentFolder* parent, const ContentFolder* removed)
+{
+    if (!IsFor(parent))
+        return;
+    for (int row = 0; row < rowCount();) {
+        const ContentFolderNode* cell = ContentFolderNode::From(child(row, 0));
+        if (cell && (cell->IsFor(removed) || !cell->Folder()))
+            removeRow(row);
+        else
+            ++row;
+    }
+}
+
+// ---- ContentAddressNode ----
+
+ContentAddressNode::ContentAddressNode(ContentFolder* folder) : ContentFolderNode(folder)
+{
+    setData(int(Qt::AlignRight), Qt::TextAlignmentRole);
+    setData(kBadgeLight, Qt::UserRole);
+    setData(QColor(Qt::black), Qt::UserRole + 1);
+    setData(QColor(Qt::white), Qt::ForegroundRole);
+    AddressChanged();
+    connect(folder, &ContentBase::AddressChanged, this, &ContentAddressNode::AddressChanged);
+}
+
+void ContentAddressNode::AddressChanged()
+{
+    const int address = Folder() ? Folder()->GetAddress() : 0;
+    setText(address != 0 ? QString::number(address) : QString());
+}
+
+// ---- ContentCapacityNode ----
+
+ContentCapacityNode::ContentCapacityNode(ContentFolder* folder, int capacity)
+    : ContentFolderNode(folder), capacity_(capacity)
+{
+    setData(QColor(Qt::black), Qt::ForegroundRole);
+    AddFolder(nullptr, folder);
+}
+
+void ContentCapacityNode::AddFolder(const ContentFolder*, ContentFolder*)
+{
+    Rewatch();
+    Update();
+}
+
+void ContentCapacityNode::RemoveFolder(const ContentFolder*, const ContentFolder*)
+{
+    Rewatch();
+    Update();
+}
+
+void ContentCapacityNode::Rewatch()
+{
+    // The whole subtree is walked again rather than the one folder named by the signal:
+    // a queued signal may name a folder that has died since.
+    std::map<const ContentFolder*, QPointer<ContentFolder>> now;
+    if (ContentFolder* group = Folder()) {
+        for (ContentFolder* folder : content_queries::FolderTree(group))
+            now.emplace(folder, folder);
+    }
+    for (const auto& [key, folder] : watched_) {
+        if (folder && !now.count(key))
+            disconnect(folder, nullptr, this, nullptr);
+    }
+    for (const auto& [key, folder] : now) {
+        if (watched_.count(key) && watched_[key])
+            continue;
+        connect(folder, &ContentFolder::ContentAdded, this, &ContentCapacityNode::Update);
+        connect(folder, &ContentFolder::ContentRemoved, this, &ContentCapacityNode::Update);
+        connect(folder, &ContentFolder::FolderAdded, this, &ContentCapacityNode::AddFolder);
+        connect(folder, &ContentFolder::FolderRemoved, this, &ContentCapacityNode::RemoveFolder);
+    }
+    watched_ = std::move(now);
+}
+
+void ContentCapacityNode::Update()
+{
+    const int count = Folder() ? content_queries::CountContents(Folder()) : 0;
+    const int percent = capacity_ != 0 ? int(qint64(count) * 100 / capacity_) : 0;
+    const int p = std::clamp(percent, 0, 100);
+    // Green up to half full, then towards red at full.
+    const int hue = p <= 50 ? 120 : (50 - p) * 120 / 50 + 120;
+    const QColor colour = QColor::fromHsv(hue, 255, 255, 255);
+    setData(colour.lighter(150), Qt::UserRole);
+    setData(colour.darker(150), Qt::UserRole + 1);
+    setText(QStringLiteral("%1%").arg(percent));
+}
+
+// ---- the library rows ----
+
+ContentLibraryNode::ContentLibraryNode(ContentFolder* root) : ContentNameNode(root)
+{
+    setIcon(QIcon(QStringLiteral(":/Resources/content-database-16.png")));
+    QFont bold = font();
+    bold.setBold(true);
+    setFont(bold);
+    setEditable(false);
+    setDragEnabled(false);
+    NameChanged();
+}
+
+QString ContentLibraryNode::Label() const
+{
+    return Folder() ? Folder()->GetName() : text();
+}
+
+ProtectedLibraryNode::ProtectedLibraryNode(ContentFolder* root) : ContentLibraryNode(root)
+{
+    setDropEnabled(false);
+}
+
+QMimeData* ProtectedLibraryNode::MimeData()
+{
+    return nullptr;
+}
+
+bool ProtectedLibraryNode::CanDrop(const QMimeData*, Qt::DropActions, Qt::DropAction, Qt::DropAction*)
+{
+    return false;
+}
+
+bool ProtectedLibraryNode::Drop(QWidget*, const QMimeData*, Qt::DropAction)
+{
+    return false;
+}
+
+// ---- rows ----
+
+void MakeContentFolderRow(QList<QStandardItem*>& cells, ContentFolder* folder)
+{
+    cells.append(new ContentNameNode(folder));
+    cells.append(new ContentAddressNode(folder));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QTabWidget>
+
+#include "content/ContentFolder.h"
+class ContentFolderList;
+class ContentFolderModel;
+class QItemSelectionModel;
+
+// The view of a content folder in the main window: tabs over one shared model and one
+// shared selection, so that selecting in one tab selects in the others. The "List" tab is
+// the folder list. Moving into a sub-folder from any tab shows it in all of them and
+// announces it with folderChanged, so the navigation tree can follow. GUI thread.
+class ContentFolderView : public QTabWidget
+{
+    Q_OBJECT
+public:
+    explicit ContentFolderView(QWidget* parent = nullptr);
+    ~ContentFolderView() override;
+
+    ContentFolderModel* Model() const { return model_; }
+    QItemSelectionModel* Selection() const { return selection_; }
+    ContentFolderList* List() const { return list_; }
+
+signals:
+    void folderChanged(ContentFolder* folder);
+
+public slots:
+    // Shows `folder` in every tab (null: none). Always true.
+    bool SetFolder(ContentFolder* folder);
+
+private:
+    ContentFolderModel* model_;
+    QItemSelectionModel* selection_;
+    ContentFolderList* list_;
+};

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/shell/IFleetChooser.h"
+#include "link/ui/OperationDialog.h"
+
+#include <QAction>
+#include <QList>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+// Helpers of the main window's tests.
+namespace app_test {
+
+// The action of `window` whose text is `text`; null when there is none.
+inline QAction* FindAction(const QWidget& window, const QString& text)
+{
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// The texts of a menu's entries, "-" for a separator.
+inline QStringList EntryTexts(const QMenu& menu)
+{
+    QStringList texts;
+    for (QAction* action : menu.actions())
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return texts;
+}
+
+// Clicks the operation dialog's OK once its run has ended and it asks for it (a dialog
+// that closes by itself is left alone). Polls from the dialog's own event loop.
+inline void ConfirmWhenDone(OperationDialog* dialog)
+{
+    auto* timer = new QTimer(dialog);
+    QObject::connect(timer, &QTimer::timeout, dialog, [dialog, timer] {
+        auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("okButton"));
+        if (ok && ok->isVisible()) {
+            timer->stop();
+            ok->click();
+        }
+    });
+    timer->start(0);
+}
+
+// A chooser whose answers the test sets, and which counts what it was asked.
+class ScriptedChooser : public IFleetChooser
+{
+public:
+    std::optional<FleetChoice> ChooseStockUpdate(QWidget*, const QList<Device*>& devices, ContentFolder*) override
+    {
+        return Answer(devices);
+    }
+    std::optional<FleetChoice> ChooseMosavraUpdate(QWidget*, const QList<Device*>& devices, ContentFolder*) override
+    {
+        return Answer(devices);
+    }
+    std::optional<FleetChoice> ChooseUserContentDeletion(QWidget*, const QList<Device*>& devices) override
+    {
+        return Answer(devices);
+    }
+    std::optional<FleetChoice> ChooseMosavraContentDeletion(QWidget*, const QList<Device*>& devices) override
+    {
+        return Answer(devices);
+    }
+    std::optional<FleetChoice> ChooseClone(QWidget*, const QList<Device*>& devices,
+                                           const QList<ContentFolder*>& packages) override
+    {
+        offeredPackages = packages;
+        return Answer(devices);
+    }
+    QList<Device*> UpgradableDevices(const QList<Device*>& devices) override
+    {
+        return upgradable ? upgradable(devices) : devices;
+    }
+    std::optional<FleetChoice> ChooseUpgrade(QWidget*, const QList<Device*>& devices) override
+    {
+        return Answer(devices);
+    }
+    void ShowAbout(QWidget*) override { ++aboutShown; }
+
+    // The answer to every Choose: made from the devices offered; nothing: declined.
+    std::function<std::optional<FleetChoice>(const QList<Device*>& offered)> answer;
+    std::function<QList<Device*>(const QList<Device*>&)> upgradable;
+    int asked = 0;
+    int aboutShown = 0;
+    QList<Device*> offered;
+    QList<ContentFolder*> offeredPackages;
+
+private:
+    std::optional<FleetChoice> Answer(const QList<Device*>& devices)
+    {
+        ++asked;
+        offered = devices;
+        return answer ? answer(devices) : std::nullopt;
+    }
+};
+
+} // namespace app_test

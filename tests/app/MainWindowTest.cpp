@@ -1,0 +1,257 @@
+#include "app/shell/MainWindowParts.h"
+#include "app/shell/PlainDeviceGui.h"
+#include "app/shell/ProgramSession.h"
+#include "app/shell/VelmoraMainWindow.h"
+#include "app/tree/NodeTree.h"
+#include "content/operations/ContentOperation.h"
+#include "content/policies/NamedPolicies.h"
+#include "link/devices/DeviceManager.h"
+#include "link/ui/OperationDialog.h"
+#include "link/ui/Preferences.h"
+#include "tests/app/AppTestSupport.h"
+#include "tests/common/ModalDialogDriver.h"
+#include "tests/common/TestEnvironment.h"
+#include "tests/content/MemoryFolders.h"
+#include "tests/e2e/WidgetRig.h"
+#include "tests/link/PollUntil.h"
+
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QStackedWidget>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+using app_test::FindAction;
+using app_test::ScriptedChooser;
+
+namespace {
+
+constexpr const char* kTwoBrevantsAndAPlainFixture = R"({ "widgets": [ { "kind": "programmed", "version": [1, 2],
+    "fixtures": [
+      { "kind": "brevant", "uid": "7ff0:00000101", "label": "Stage left" },
+      { "kind": "brevant", "uid": "7ff0:00000102" },
+      { "kind": "rdm-responder", "uid": "7ff0:00000301", "label": "Dimmer rack", "startAddress": 100 } ] } ] })";
+
+constexpr const char* kEmptyLine = R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [] } ] })";
+
+// The main window on the simulated computer, with in-memory libraries and a scripted
+// chooser; message boxes are answered by the test.
+class MainWindowTest : public WidgetRigTest
+{
+protected:
+    MainWindowTest()
+        : user_(RootContentPolicy::Instance(), "User Content"),
+          stock_(StandardStockContentPolicy::Instance(), "Stock Content"),
+          mosavra_(RootMosavraContentPolicy::Instance(), "Mosavra Content"),
+          chooser_(std::make_shared<ScriptedChooser>())
+    {
+    }
+
+    void SetUp() override
+    {
+        WidgetRigTest::SetUp();
+        RegisterProgramParts();
+        Preferences::SetFolder(testing_env::TemporaryRoot());
+        MainWindowParts::SetFleetChooser(chooser_);
+        MainWindowParts::SetContentRoots([this] { return ContentRoots{&user_, &stock_, &mosavra_}; });
+    }
+    void TearDown() override
+    {
+        window_.reset();
+        MainWindowParts::Reset();
+        Quit();
+        MemoryLink::Instance().Drain();
+        WidgetRigTest::TearDown();
+    }
+
+    void Open(const char* rig)
+    {
+        BootRig(rig);
+        window_ = std::make_unique<VelmoraMainWindow>();
+    }
+    bool WaitForDevices(int count)
+    {
+        return PollUntil([&] { return DeviceManager::Instance()->Devices().size() == count; }, 30000);
+    }
+    QStringList TopRows() const
+    {
+        QStringList texts;
+        QAbstractItemModel* model = window_->Tree()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->index(row, 0).data().toString();
+        return texts;
+    }
+    // Triggers `action` and answers the message box it opens; its title and text.
+    QStringList BoxOf(const QString& action)
+    {
+        QStringList shown;
+        testing_env::ModalDialogDriver dialogs;
+        dialogs.Then<QMessageBox>([&](QMessageBox* box) {
+            shown << box->windowTitle() << box->text();
+            box->accept();
+        });
+        QAction* command = FindAction(*window_, action);
+        EXPECT_NE(command, nullptr) << action.toStdString();
+        if (command)
+            command->trigger();
+        return shown;
+    }
+
+    MemoryFolder user_;
+    MemoryFolder stock_;
+    MemoryFolder mosavra_;
+    std::shared_ptr<ScriptedChooser> chooser_;
+    std::unique_ptr<VelmoraMainWindow> window_;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithItsMenusRowsAndTheDevicesViewAndDiscovers)
+{
+    Open(kTwoBrevantsAndAPlainFixture);
+    EXPECT_EQ(window_->windowTitle(), "Velmora - Quorvane");
+    EXPECT_EQ(window_->size(), QSize(750, 600));
+
+    QStringList menus;
+    for (QAction* menu : window_->menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{"File", "Device", "Mosavra", "Help"}));
+    const QList<QAction*> bar = window_->menuBar()->actions();
+    EXPECT_EQ(app_test::EntryTexts(*bar[0]->menu()), QStringList{"Exit"});
+    EXPECT_EQ(app_test::EntryTexts(*bar[1]->menu()),
+              (QStringList{"&Discover Devices", "&Upgrade Devices", "Updat&e Stock Content",
+                           "Dele&te All User Content", "C&lone Devices"}));
+    EXPECT_EQ(app_test::EntryTexts(*bar[2]->menu()),
+              (QStringList{"C&reate...", "Update &Mosavra Content", "-", "Delete All Mosavr&a Content"}));
+    EXPECT_EQ(app_test::EntryTexts(*bar[3]->menu()), QStringList{"About"});
+
+    QAction* exit = FindAction(*window_, "Exit");
+    EXPECT_EQ(exit->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(exit->statusTip(), "Exit Application");
+    QAction* about = FindAction(*window_, "About");
+    EXPECT_TRUE(about->shortcut().isEmpty());
+    EXPECT_TRUE(about->statusTip().isEmpty());
+    EXPECT_EQ(FindAction(*window_, "&Discover Devices")->shortcut(), QKeySequence("Ctrl+D"));
+    EXPECT_EQ(FindAction(*window_, "C&lone Devices")->statusTip(), "Clone content to devices");
+
+    EXPECT_EQ(TopRows(), (QStringList{"Devices", "User Content", "Stock Content", "Mosavra Content"}));
+    EXPECT_NE(qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget()), nullptr);
+    EXPECT_FALSE(window_->Tree()->currentIndex().isValid());
+
+    // The discovery queued at start finds the fixtures.
+    ASSERT_TRUE(WaitForDevices(3));
+}
+
+TEST_F(MainWindowTest, ALibraryWithoutARootHasNoRow)
+{
+    MainWindowParts::SetContentRoots([this] { return ContentRoots{&user_, nullptr, &mosavra_}; });
+    Open(kEmptyLine);
+    EXPECT_EQ(TopRows(), (QStringList{"Devices", "User Content", "Mosavra Content"}));
+}
+
+TEST_F(MainWindowTest, FleetCommandsRefuseWithoutDevicesOrPackages)
+{
+    Open(kEmptyLine);
+    ASSERT_TRUE(PollUntil([] { return !DeviceManager::Instance()->Devices().size(); }));
+    EXPECT_EQ(BoxOf("C&lone Devices"), (QStringList{"", "No devices have been discovered"}));
+    EXPECT_EQ(chooser_->asked, 0);
+
+    chooser_->upgradable = [](const QList<Device*>&) { return QList<Device*>(); };
+    EXPECT_EQ(BoxOf("&Upgrade Devices"),
+              (QStringList{"Device Upgrade", "No upgradable devices have been discovered"}));
+    EXPECT_EQ(chooser_->asked, 0);
+}
+
+TEST_F(MainWindowTest, CloneRefusesAnEmptyLibraryAndRunsTheChosenSynchronisation)
+{
+    Open(kTwoBrevantsAndAPlainFixture);
+    ASSERT_TRUE(WaitForDevices(3));
+    EXPECT_EQ(BoxOf("C&lone Devices"),
+              (QStringList{"", "No content packages have been created.  Create or import a content package to the "
+                               "user content library."}));
+
+    // Folders without family rules, so that they take in-memory contents.
+    static PolicyBase anything;
+    MemoryFolder* show = user_.AddFolder("Show", 0, &anything);
+    show->AddFolder("Shows", 45, &anything)->AddContent("Sky", 1);
+    MemoryFolder target(&anything, "User Content");
+    // The operation dialog shows itself only if the run fails: then the test fails too.
+    testing_env::ModalDialogDriver dialogs;
+    bool failed = false;
+    dialogs.Then<OperationDialog>([&](OperationDialog* dialog) {
+        failed = true;
+        app_test::ConfirmWhenDone(dialog);
+    });
+    bool held = false;
+    chooser_->answer = [&](const QList<Device*>& offered) {
+        FleetChoice choice;
+        choice.devices = offered;
+        choice.source = show;
+        choice.targets = {&target};
+        held = true;
+        choice.hold = std::shared_ptr<void>(nullptr, [&](void*) { held = false; });
+        return std::optional<FleetChoice>(choice);
+    };
+    FindAction(*window_, "C&lone Devices")->trigger();
+    EXPECT_EQ(chooser_->offered.size(), 3);
+    EXPECT_EQ(chooser_->offeredPackages, QList<ContentFolder*>{show});
+    ASSERT_EQ(target.ChildCount(), 1);
+    auto* copied = qobject_cast<ContentFolder*>(target.Child(0));
+    ASSERT_NE(copied, nullptr);
+    EXPECT_EQ(copied->GetName(), "Shows");
+    EXPECT_EQ(copied->ChildCount(), 1);
+    EXPECT_FALSE(held) << "the hold lasts until the run is over, not longer";
+    EXPECT_FALSE(failed);
+}
+
+TEST_F(MainWindowTest, CommandsWithoutAChooserAreNotOfferedAndAboutAsksIt)
+{
+    Open(kEmptyLine);
+    FindAction(*window_, "About")->trigger();
+    EXPECT_EQ(chooser_->aboutShown, 1);
+    window_.reset();
+
+    MainWindowParts::SetFleetChooser(nullptr);
+    window_ = std::make_unique<VelmoraMainWindow>();
+    for (const char* command : {"&Upgrade Devices", "C&lone Devices", "About", "Updat&e Stock Content"})
+        EXPECT_FALSE(FindAction(*window_, command)->isEnabled()) << command;
+    EXPECT_TRUE(FindAction(*window_, "&Discover Devices")->isEnabled());
+    EXPECT_TRUE(FindAction(*window_, "Exit")->isEnabled());
+}
+
+TEST_F(MainWindowTest, ThePlainDevicesViewListsTheFixturesAndTheLogFollowsTheCommands)
+{
+    Open(kTwoBrevantsAndAPlainFixture);
+    auto* view = qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget());
+    ASSERT_NE(view, nullptr);
+    auto* list = view->findChild<QListWidget*>("devices");
+    ASSERT_TRUE(PollUntil([&] { return list->count() == 3; }, 30000));
+    EXPECT_TRUE(list->item(0)->text().contains("7FF0:00000101")) << list->item(0)->text().toStdString();
+    EXPECT_TRUE(list->item(2)->text().contains("(DMX 100)"));
+    auto* log = window_->findChild<QTextEdit*>("log");
+    ASSERT_NE(log, nullptr);
+    ASSERT_TRUE(PollUntil([&] { return log->toPlainText().contains("RDM Discovery: Finished!"); }));
+
+    list->setCurrentRow(2);
+    EXPECT_EQ(view->SelectedUid(), 0x7ff0'0000'0301ull);
+    view->OnIdentify();
+    ASSERT_TRUE(PollUntil([&] { return RigResponder(2)->State().identify; }));
+    EXPECT_FALSE(RigResponder(0)->State().identify);
+}
+
+TEST_F(MainWindowTest, ContentOperationsShowTheirBoxesOverTheWindowWhileItLives)
+{
+    Open(kEmptyLine);
+    EXPECT_EQ(ContentOperation::MessageReceiver(), window_.get());
+    QStringList shown;
+    testing_env::ModalDialogDriver dialogs;
+    dialogs.Then<QMessageBox>([&](QMessageBox* box) {
+        shown << box->windowTitle() << box->text();
+        box->accept();
+    });
+    window_->DisplayInformationBox("Update Stock Content", "Stock Content Up To Date.");
+    EXPECT_EQ(shown, (QStringList{"Update Stock Content", "Stock Content Up To Date."}));
+    window_.reset();
+    EXPECT_EQ(ContentOperation::MessageReceiver(), nullptr);
+}

@@ -1,0 +1,211 @@
+#include "app/tree/ContentNodes.h"
+#include "app/tree/Delegate.h"
+#include "app/tree/NodeTree.h"
+#include "app/widgets/ItemPainters.h"
+#include "content/policies/NamedPolicies.h"
+#include "tests/content/MemoryFolders.h"
+
+#include <QApplication>
+#include <QDragMoveEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QStackedWidget>
+#include <gtest/gtest.h>
+
+// Rows of test classes: each class name is a registry key of its own.
+class PlainRow : public Node
+{
+    Q_OBJECT
+public:
+    using Node::Node;
+};
+
+class HiddenRow : public Node
+{
+    Q_OBJECT
+public:
+    using Node::Node;
+};
+
+class KeyRow : public Node
+{
+    Q_OBJECT
+public:
+    using Node::Node;
+};
+
+// A row that takes every drop, counting them.
+class DropRow : public Node
+{
+    Q_OBJECT
+public:
+    explicit DropRow(const QString& text) : Node(text) { setDropEnabled(true); }
+    bool CanDrop(const QMimeData*, Qt::DropActions, Qt::DropAction, Qt::DropAction* chosen) override
+    {
+        *chosen = Qt::CopyAction;
+        return true;
+    }
+    bool Drop(QWidget*, const QMimeData*, Qt::DropAction) override
+    {
+        ++drops;
+        return true;
+    }
+    int drops = 0;
+};
+
+// A controller whose row shows nothing.
+class NullViewDelegate : public Delegate
+{
+    Q_OBJECT
+public:
+    using Delegate::Delegate;
+};
+
+// A controller that claims every key.
+class GreedyDelegate : public Delegate
+{
+    Q_OBJECT
+public:
+    using Delegate::Delegate;
+    void KeyPressEvent(NodeTree*, QKeyEvent* event, Node*) override { event->accept(); }
+};
+
+namespace {
+
+class NodeTreeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        NodeTree::RegisterDelegate("HiddenRow", [](NodeTree* tree) { return new NullViewDelegate(tree); });
+        NodeTree::RegisterDelegate("KeyRow", [](NodeTree* tree) { return new GreedyDelegate(tree); });
+        tree_ = std::make_unique<NodeTree>(nullptr, &stack_);
+        tree_->resize(300, 300);
+        tree_->show();
+    }
+    void TearDown() override
+    {
+        tree_.reset();
+        NodeTree::RegisterDelegate("HiddenRow", nullptr);
+        NodeTree::RegisterDelegate("KeyRow", nullptr);
+    }
+
+    void Press(int key)
+    {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(tree_.get(), &press);
+    }
+    // Sends a drag event of `type` at the centre of `index` (or below every row) to the
+    // tree's viewport, as Qt delivers them; answers whether it was accepted.
+    bool Drag(QEvent::Type type, const QModelIndex& index)
+    {
+        const QPoint at = index.isValid() ? tree_->visualRect(index).center() : QPoint(5, 290);
+        QMimeData data;
+        data.setText("payload");
+        if (type == QEvent::DragEnter) {
+            QDragEnterEvent event(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(tree_->viewport(), &event);
+            return event.isAccepted();
+        }
+        if (type == QEvent::DragLeave) {
+            QDragLeaveEvent event;
+            QApplication::sendEvent(tree_->viewport(), &event);
+            return event.isAccepted();
+        }
+        if (type == QEvent::DragMove) {
+            QDragMoveEvent event(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(tree_->viewport(), &event);
+            return event.isAccepted();
+        }
+        QDropEvent event(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree_->viewport(), &event);
+        return event.isAccepted();
+    }
+    QModelIndex Highlight() const { return tree_->Highlighter()->Highlight(); }
+
+    QStackedWidget stack_;
+    std::unique_ptr<NodeTree> tree_;
+};
+
+} // namespace
+
+TEST_F(NodeTreeTest, ARowWithoutAControllerOfItsOwnShowsTheDefaultViewAndANullViewKeepsTheCurrentOne)
+{
+    const QModelIndex plain = tree_->AddNode(new PlainRow("Plain"));
+    const QModelIndex hidden = tree_->AddNode(new HiddenRow("Hidden"));
+    tree_->setCurrentIndex(plain);
+    auto* shown = qobject_cast<QLabel*>(stack_.currentWidget());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->text(), "The selected item cannot be viewed");
+
+    tree_->setCurrentIndex(hidden);
+    EXPECT_EQ(stack_.currentWidget(), shown);
+    EXPECT_EQ(stack_.count(), 1);
+}
+
+TEST_F(NodeTreeTest, ContentRowsShareOneFolderViewAddedToTheStackOnce)
+{
+    MemoryFolder root(BREVANTContentPackagePolicy::Instance(), "Show");
+    MemoryFolder other(BREVANTContentPackagePolicy::Instance(), "Night");
+    const QModelIndex first = tree_->AddNode(new ContentNameNode(&root));
+    const QModelIndex second = tree_->AddNode(new ContentNameNode(&other));
+    tree_->viewNode(first);
+    tree_->viewNode(first);
+    QWidget* view = stack_.currentWidget();
+    tree_->viewNode(second);
+    EXPECT_EQ(stack_.count(), 1);
+    EXPECT_EQ(stack_.currentWidget(), view);
+}
+
+TEST_F(NodeTreeTest, AKeyTheControllerLeavesMovesTheCurrentRowAndOneItClaimsDoesNot)
+{
+    const QModelIndex first = tree_->AddNode(new PlainRow("One"));
+    const QModelIndex second = tree_->AddNode(new PlainRow("Two"));
+    tree_->setCurrentIndex(first);
+    Press(Qt::Key_Down);
+    EXPECT_EQ(tree_->currentIndex(), second);
+
+    const QModelIndex greedy = tree_->AddNode(new KeyRow("Three"));
+    tree_->AddNode(new PlainRow("Four"));
+    tree_->setCurrentIndex(greedy);
+    Press(Qt::Key_Down);
+    EXPECT_EQ(tree_->currentIndex(), greedy);
+}
+
+TEST_F(NodeTreeTest, OnlyADropTargetIsHighlightedAndOnlyWhileTheDragIsOverIt)
+{
+    auto* target = new DropRow("Target");
+    const QModelIndex droppable = tree_->AddNode(target);
+    const QModelIndex plain = tree_->AddNode(new PlainRow("Plain"));
+
+    EXPECT_TRUE(Drag(QEvent::DragEnter, droppable));
+    EXPECT_TRUE(Drag(QEvent::DragMove, droppable));
+    EXPECT_EQ(Highlight(), droppable);
+    EXPECT_FALSE(Drag(QEvent::DragMove, plain));
+    EXPECT_FALSE(Highlight().isValid());
+    EXPECT_FALSE(Drag(QEvent::DragMove, QModelIndex())) << "empty space";
+    EXPECT_FALSE(Highlight().isValid());
+
+    EXPECT_TRUE(Drag(QEvent::DragMove, droppable));
+    Drag(QEvent::DragLeave, QModelIndex());
+    EXPECT_FALSE(Highlight().isValid());
+
+    EXPECT_TRUE(Drag(QEvent::DragEnter, droppable));
+    EXPECT_TRUE(Drag(QEvent::DragMove, droppable));
+    EXPECT_TRUE(Drag(QEvent::Drop, droppable));
+    EXPECT_EQ(target->drops, 1);
+    EXPECT_FALSE(Highlight().isValid());
+    EXPECT_TRUE(Drag(QEvent::DragEnter, plain));
+    EXPECT_FALSE(Drag(QEvent::Drop, plain));
+    EXPECT_EQ(target->drops, 1);
+}
+
+TEST_F(NodeTreeTest, AViewOnlyFolderGivesNoDrag)
+{
+    MemoryFolder stock(StandardStockContentPolicy::Instance(), "Stock");
+    ASSERT_TRUE(stock.IsViewOnly());
+    ContentNameNode row(&stock);
+    EXPECT_EQ(row.MimeData(), nullptr);
+}
+
+#include "NodeTreeTest.moc"
