@@ -1,6 +1,7 @@
 #include "app/DeviceWindow.h"
 #include "app/SingleInstanceWrapper.h"
 #include "app/VelmoraApplication.h"
+#include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "link/devices/DeviceManager.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     CustomFileSystemEngineHandler fileEngine;
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
+    RegisterFirmware();
 
     int result = 0;
     {

@@ -91,7 +91,7 @@ TEST(Rig, TheDemoRigUsesTheStandardFixtureKinds)
     auto hardware = sim::BuildWidget(rig->widgets[0], sim::FixtureRegistry::Standard(), &error);
     ASSERT_TRUE(hardware) << error.toStdString();
     EXPECT_TRUE(std::dynamic_pointer_cast<sim::UnprogrammedWidget>(hardware->device));
-    EXPECT_EQ(hardware->fixtures.size(), 4u);
+    EXPECT_EQ(hardware->fixtures.size(), 6u);
     EXPECT_FALSE(sim::LoadRig("/nonexistent.json", sim::FixtureRegistry::Standard(), &error));
     EXPECT_TRUE(error.startsWith("/nonexistent.json: "));
 }
