@@ -96,7 +96,7 @@ TEST(Rig, TheDemoRigUsesTheStandardFixtureKinds)
     // The family fixtures come with content to show.
     auto stageLeft = std::dynamic_pointer_cast<sim::QelFixture>(hardware->fixtures[0]);
     ASSERT_TRUE(stageLeft);
-    EXPECT_EQ(stageLeft->Content().folders.size(), 6u);
+    EXPECT_EQ(stageLeft->Content().folders.size(), 4u);
     EXPECT_EQ(stageLeft->Content().folders[41].files[2].name, "Waves");
     EXPECT_FALSE(sim::LoadRig("/nonexistent.json", sim::FixtureRegistry::Standard(), &error));
     EXPECT_TRUE(error.startsWith("/nonexistent.json: "));
