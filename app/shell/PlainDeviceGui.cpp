@@ -59,7 +59,6 @@ PlainDeviceView::PlainDeviceView(QWidget* parent)
     table->setModel(parameters_);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
-    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto* lists = new QSplitter(Qt::Horizontal);

@@ -1,5 +1,6 @@
 #include "app/shell/ProgramSession.h"
 
+#include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
 #include "images/ui/PictureImport.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
@@ -36,6 +37,7 @@ void RegisterProgramParts()
 {
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
+    RegisterFirmware();
     InstallPictureImport();
 }
 

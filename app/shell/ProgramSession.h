@@ -8,9 +8,10 @@ namespace machine {
 class Machine;
 }
 
-// Registers what the program's parts supply to one another: the fixture families that
-// discovery recognises, the picture import of the family folders, and the pieces of the
-// main window. Call once, after the application object exists and before the window is
+// Registers what the program's parts supply to one another: the fixture families and the
+// lamp fixtures that discovery recognises (and their firmware upgrades), the picture
+// import of the family folders, and the pieces of the main window. The registry's part
+// must be made again whenever the registry is made anew (tests do). Call once, after the application object exists and before the window is
 // built (main, the screenshot tool and the GUI tests do); calling again changes nothing.
 void RegisterProgramParts();
 

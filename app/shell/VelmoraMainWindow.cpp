@@ -9,11 +9,13 @@
 #include "content/ContentMutex.h"
 #include "content/operations/ContentOperation.h"
 #include "content/operations/ContentSyncOperation.h"
+#include "fixtures/commands/QelContentDownloadCommand.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
 #include "link/ui/Preferences.h"
 
 #include <QAction>
+#include <QErrorMessage>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -43,6 +45,8 @@ VelmoraMainWindow::VelmoraMainWindow(QWidget* parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags), roots_(MainWindowParts::Roots()), chooser_(MainWindowParts::FleetChooser())
 {
     ContentOperation::SetMessageReceiver(this);
+    // Downloads run on the command thread; their errors are shown here, on this one.
+    QelContentDownloadCommand::SetErrorReceiver(new QErrorMessage(this));
     CreateLayout();
     CreateActions();
     CreateMenus();
@@ -59,9 +63,10 @@ VelmoraMainWindow::~VelmoraMainWindow()
     delete nodeTree_;
     nodeTree_ = nullptr;
     Preferences::Release();
-    // Operations made from now on must not connect to this window.
+    // Operations and downloads started from now on must not report to this window.
     if (ContentOperation::MessageReceiver() == this)
         ContentOperation::SetMessageReceiver(nullptr);
+    QelContentDownloadCommand::SetErrorReceiver(nullptr);
 }
 
 void VelmoraMainWindow::CreateLayout()

@@ -51,7 +51,6 @@ protected:
     void SetUp() override
     {
         WidgetRigTest::SetUp();
-        RegisterProgramParts();
         Preferences::SetFolder(testing_env::TemporaryRoot());
         MainWindowParts::SetFleetChooser(chooser_);
         MainWindowParts::SetContentRoots([this] { return ContentRoots{&user_, &stock_, &mosavra_}; });
@@ -68,6 +67,8 @@ protected:
     void Open(const char* rig)
     {
         BootRig(rig);
+        // After the boot: the registry they set up must use the booted computer's queue.
+        RegisterProgramParts();
         window_ = std::make_unique<VelmoraMainWindow>();
     }
     bool WaitForDevices(int count)

@@ -83,10 +83,10 @@ void UseFolders(const QTemporaryDir& data)
     Preferences::SetFolder(root.filePath("work"));
 }
 
-bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter)
+bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter, const bool& discovered)
 {
-    // The demo rig's four fixtures, found by the discovery the window started.
-    if (!WaitFor([] { return DeviceManager::Instance()->Devices().size() == 4; })) {
+    // The demo rig's fixtures, found by the discovery the window started.
+    if (!WaitFor([&] { return discovered; }) || DeviceManager::Instance()->Devices().isEmpty()) {
         std::fprintf(stderr, "the demo rig's fixtures were not discovered\n");
         return false;
     }
@@ -119,6 +119,8 @@ int main(int argc, char** argv)
 
     VelmoraApplication app(argc, argv);
     ProgramSession session;
+    bool discovered = false;
+    QObject::connect(DeviceManager::Instance(), &DeviceManager::DiscoveryCompleted, [&] { discovered = true; });
     VelmoraMainWindow window;
     window.move(0, 0);
     window.show();
@@ -127,5 +129,5 @@ int main(int argc, char** argv)
         return 1;
     }
     Shooter shooter(output);
-    return TakeDevices(window, shooter) ? 0 : 1;
+    return TakeDevices(window, shooter, discovered) ? 0 : 1;
 }
