@@ -122,8 +122,9 @@ QListWidgetItem* PlainDeviceView::ItemFor(quint64 uid) const
 
 void PlainDeviceView::RefreshItem(QListWidgetItem* item, Device* device) const
 {
+    const QString name = device->GetDeviceName().isEmpty() ? device->GetModelName() : device->GetDeviceName();
     item->setText(QStringLiteral("%1  %2  (DMX %3)")
-                      .arg(device->GetDeviceName(), UidText(device->GetUniqueId()))
+                      .arg(name, UidText(device->GetUniqueId()))
                       .arg(device->GetDmxAddress()));
 }
 

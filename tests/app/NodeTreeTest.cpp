@@ -1,6 +1,10 @@
+#include "app/tree/ContentFolderDelegate.h"
 #include "app/tree/ContentNodes.h"
 #include "app/tree/Delegate.h"
 #include "app/tree/NodeTree.h"
+#include "app/views/ContentFolderList.h"
+#include "app/views/ContentFolderModel.h"
+#include "app/views/ContentFolderView.h"
 #include "app/widgets/ItemPainters.h"
 #include "content/policies/NamedPolicies.h"
 #include "tests/content/MemoryFolders.h"
@@ -198,6 +202,32 @@ TEST_F(NodeTreeTest, OnlyADropTargetIsHighlightedAndOnlyWhileTheDragIsOverIt)
     EXPECT_TRUE(Drag(QEvent::DragEnter, plain));
     EXPECT_FALSE(Drag(QEvent::Drop, plain));
     EXPECT_EQ(target->drops, 1);
+}
+
+TEST_F(NodeTreeTest, MovingIntoASubFolderInTheViewMovesTheTreeToItsRowWhileThatRowLives)
+{
+    MemoryFolder library(RootContentPolicy::Instance(), "User Content");
+    MemoryFolder* show = library.AddFolder("Show", 0, BREVANTContentPackagePolicy::Instance());
+    MemoryFolder* shows = show->AddFolder("Shows", 45);
+    MemoryFolder* trees = show->AddFolder("Trees", 46);
+    const QModelIndex top = tree_->AddNode(new ContentLibraryNode(&library));
+    const QModelIndex showRow = tree_->Model()->index(0, 0, top);
+    tree_->setCurrentIndex(showRow);
+    auto* view = qobject_cast<ContentFolderView*>(stack_.currentWidget());
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->Model()->Folder(), show);
+
+    ContentFolderList* list = view->List();
+    list->ActivateItem(list->model()->index(view->Model()->RowOf(shows), 0));
+    EXPECT_EQ(view->Model()->Folder(), shows);
+    EXPECT_EQ(tree_->currentIndex(), tree_->Model()->index(0, 0, showRow));
+
+    // Back in "Show" through the tree, then its row goes: the view keeps working alone.
+    tree_->setCurrentIndex(showRow);
+    tree_->Model()->removeRow(0, top);
+    view->SetFolder(trees);
+    EXPECT_EQ(view->Model()->Folder(), trees);
+    EXPECT_EQ(tree_->currentIndex(), top) << "the tree stays where the removal left it";
 }
 
 TEST_F(NodeTreeTest, AViewOnlyFolderGivesNoDrag)

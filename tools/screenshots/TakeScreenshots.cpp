@@ -90,9 +90,12 @@ bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter, const bool& discov
         std::fprintf(stderr, "the demo rig's fixtures were not discovered\n");
         return false;
     }
+    // A fixture of the first LED family shows the most.
     auto* list = window.findChild<QListWidget*>(QStringLiteral("devices"));
-    if (list && list->count() > 0)
-        list->setCurrentRow(0);
+    const QList<QListWidgetItem*> stageLeft = list ? list->findItems(QStringLiteral("Stage left"), Qt::MatchStartsWith)
+                                                   : QList<QListWidgetItem*>();
+    if (!stageLeft.isEmpty())
+        list->setCurrentItem(stageLeft.first());
     return shooter.Save(QStringLiteral("devices.png"), Grab(window));
 }
 
