@@ -1,11 +1,9 @@
 #pragma once
 
 #include "app/tree/Delegate.h"
+#include "app/views/ContentFolderView.h"
 
 #include <QPersistentModelIndex>
-
-class ContentFolder;
-#include "app/views/ContentFolderView.h"
 
 // The controller of content-folder rows: the content keys and context menu on the row's
 // folder, and the folder view, which shows the folder of the row made current. When the

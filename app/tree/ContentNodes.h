@@ -8,7 +8,6 @@
 
 #include <map>
 
-
 // The cells of content-folder rows in the navigation tree: a name cell in column 0 and an
 // address or fill-level badge in column 1. The rows follow the content tree by its
 // signals (those from a worker thread arrive queued): folders added or removed below a

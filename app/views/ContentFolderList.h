@@ -1,10 +1,11 @@
 #pragma once
 
+#include "content/ContentFolder.h"
+
 #include <QList>
 #include <QPointer>
 #include <QTableView>
 
-#include "content/ContentFolder.h"
 class ContentFolderModel;
 class HighlightDelegate;
 

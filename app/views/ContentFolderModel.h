@@ -1,12 +1,12 @@
 #pragma once
 
+#include "content/ContentFolder.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QPointer>
 
 #include <map>
-
-#include "content/ContentFolder.h"
 
 // The children of one content folder as a two-column table, name and address, shared by
 // the folder view's tabs. It follows the folder's signals, so the table stays current while

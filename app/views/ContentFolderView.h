@@ -1,8 +1,9 @@
 #pragma once
 
+#include "content/ContentFolder.h"
+
 #include <QTabWidget>
 
-#include "content/ContentFolder.h"
 class ContentFolderList;
 class ContentFolderModel;
 class QItemSelectionModel;
