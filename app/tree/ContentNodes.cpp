@@ -3,6 +3,7 @@
 #include "app/views/ContentCommands.h"
 #include "app/views/ContentQueries.h"
 #include "content/ContentFolder.h"
+#include "content/ContentMutex.h"
 #include "content/policies/PolicyBase.h"
 #include "content/policies/PolicyFolder.h"
 
@@ -36,6 +37,7 @@ ContentFolderNode::ContentFolderNode(ContentFolder* folder) : key_(folder), fold
 
 QMimeData* ContentFolderNode::MimeData()
 {
+    const ContentLocker lock(&ContentMutex);
     if (!folder_ || folder_->IsViewOnly())
         return nullptr;
     return ContentCommands::RowDragData(folder_);
@@ -68,6 +70,7 @@ ContentNameNode::ContentNameNode(ContentFolder* folder) : ContentFolderNode(fold
 
 QString ContentNameNode::Label() const
 {
+    const ContentLocker lock(&ContentMutex);
     ContentFolder* folder = Folder();
     if (!folder)
         return text();
@@ -87,8 +90,11 @@ void ContentNameNode::NameChanged()
 
 QVariant ContentNameNode::data(int role) const
 {
-    if (role == Qt::EditRole && Folder())
-        return Folder()->GetName();
+    if (role == Qt::EditRole) {
+        const ContentLocker lock(&ContentMutex);
+        if (Folder())
+            return Folder()->GetName();
+    }
     return ContentFolderNode::data(role);
 }
 
@@ -98,11 +104,19 @@ void ContentNameNode::setData(const QVariant& value, int role)
         ContentFolderNode::setData(value, role);
         return;
     }
-    ContentFolder* folder = Folder();
-    ContentFolder* parent = folder ? folder->GetParent() : nullptr;
-    if (!parent)
-        return;
-    if (!parent->ModifyChild(folder, value.toString(), folder->GetAddress(), nullptr))
+    ContentFolder* folder = nullptr;
+    ContentFolder* parent = nullptr;
+    int address = 0;
+    {
+        const ContentLocker lock(&ContentMutex);
+        folder = Folder();
+        parent = folder ? folder->GetParent() : nullptr;
+        if (!parent)
+            return;
+        address = folder->GetAddress();
+    }
+    // Without the lock: a folder may work on disk or queue commands.
+    if (!parent->ModifyChild(folder, value.toString(), address, nullptr))
         QMessageBox::warning(nullptr, QStringLiteral("Rename Failed"), QStringLiteral("The content could not be renamed"),
                              QMessageBox::Ok);
 }
@@ -153,7 +167,11 @@ ContentAddressNode::ContentAddressNode(ContentFolder* folder) : ContentFolderNod
 
 void ContentAddressNode::AddressChanged()
 {
-    const int address = Folder() ? Folder()->GetAddress() : 0;
+    int address = 0;
+    {
+        const ContentLocker lock(&ContentMutex);
+        address = Folder() ? Folder()->GetAddress() : 0;
+    }
     setText(address != 0 ? QString::number(address) : QString());
 }
 
@@ -183,6 +201,7 @@ void ContentCapacityNode::Rewatch()
     // The whole subtree is walked again rather than the one folder named by the signal:
     // a queued signal may name a folder that has died since.
     std::map<const ContentFolder*, QPointer<ContentFolder>> now;
+    const ContentLocker lock(&ContentMutex);
     if (ContentFolder* group = Folder()) {
         for (ContentFolder* folder : content_queries::FolderTree(group))
             now.emplace(folder, folder);
@@ -204,7 +223,11 @@ void ContentCapacityNode::Rewatch()
 
 void ContentCapacityNode::Update()
 {
-    const int count = Folder() ? content_queries::CountContents(Folder()) : 0;
+    int count = 0;
+    {
+        const ContentLocker lock(&ContentMutex);
+        count = Folder() ? content_queries::CountContents(Folder()) : 0;
+    }
     const int percent = capacity_ != 0 ? int(qint64(count) * 100 / capacity_) : 0;
     const int p = std::clamp(percent, 0, 100);
     // Green up to half full, then towards red at full.

@@ -12,8 +12,8 @@
 // address or fill-level badge in column 1. The rows follow the content tree by its
 // signals (those from a worker thread arrive queued): folders added or removed below a
 // shown folder add or remove rows, renames and renumbering change the cells, contents
-// added or removed change fill levels. A cell holds its folder by QPointer; the content
-// tree outlives it or removes its row first.
+// added or removed change fill levels. A cell holds its folder by QPointer and reads it
+// under ContentMutex, so a folder another thread deletes is seen whole or gone.
 
 // Base of every content cell: drags the folder (unless view-only) and takes drops into it.
 class ContentFolderNode : public Node

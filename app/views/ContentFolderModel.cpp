@@ -128,6 +128,7 @@ QVariant ContentFolderModel::data(const QModelIndex& index, int role) const
 {
     if (!folder_ || !index.isValid() || index.parent().isValid())
         return QVariant();
+    const ContentLocker lock(&ContentMutex);
     ContentBase* child = ChildAt(index.row());
     if (!child)
         return QVariant();
@@ -170,15 +171,22 @@ bool ContentFolderModel::setData(const QModelIndex& index, const QVariant& value
 {
     if (!folder_ || role != Qt::EditRole || !index.isValid())
         return false;
-    ContentBase* child = ChildAt(index.row());
-    if (!child)
+    if (index.column() != NameColumn && index.column() != AddressColumn)
         return false;
-    // The row changes through the child's signals once the folder has made the change.
-    if (index.column() == NameColumn)
-        return folder_->ModifyChild(child, value.toString(), child->GetAddress(), nullptr);
-    if (index.column() == AddressColumn)
-        return folder_->ModifyChild(child, child->GetName(), value.toInt(), nullptr);
-    return false;
+    ContentBase* child = nullptr;
+    QString name;
+    int address = 0;
+    {
+        const ContentLocker lock(&ContentMutex);
+        child = ChildAt(index.row());
+        if (!child)
+            return false;
+        name = index.column() == NameColumn ? value.toString() : child->GetName();
+        address = index.column() == AddressColumn ? value.toInt() : child->GetAddress();
+    }
+    // Without the lock: a folder may work on disk or queue commands. The row changes
+    // through the child's signals once the folder has made the change.
+    return folder_->ModifyChild(child, name, address, nullptr);
 }
 
 QVariant ContentFolderModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -208,6 +216,7 @@ Qt::ItemFlags ContentFolderModel::flags(const QModelIndex& index) const
     // never selected or edited.
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
+    const ContentLocker lock(&ContentMutex);
     ContentBase* target = ChildAt(index.row());
     if (!target)
         return Qt::NoItemFlags;
@@ -223,6 +232,7 @@ Qt::ItemFlags ContentFolderModel::flags(const QModelIndex& index) const
 
 QMimeData* ContentFolderModel::mimeData(const QModelIndexList& indexes) const
 {
+    const ContentLocker lock(&ContentMutex);
     QList<ContentBase*> items;
     for (const QModelIndex& index : indexes) {
         if (index.column() != NameColumn)
@@ -248,6 +258,7 @@ ContentFolder* ContentFolderModel::DropTarget(int row) const
 {
     if (row == -1)
         return folder_;
+    const ContentLocker lock(&ContentMutex);
     return qobject_cast<ContentFolder*>(ChildAt(row));
 }
 
@@ -276,7 +287,10 @@ void ContentFolderModel::sort(int column, Qt::SortOrder order)
         keys.append(index.row() < rows_.size() ? rows_[index.row()].key : nullptr);
     sortColumn_ = column;
     sortOrder_ = order;
-    Resort();
+    {
+        const ContentLocker lock(&ContentMutex);
+        Resort();
+    }
     QModelIndexList after;
     for (int i = 0; i < before.size(); ++i) {
         const int row = RowOf(keys[i]);
@@ -290,7 +304,10 @@ void ContentFolderModel::AddChild(const ContentFolder* parent, ContentBase* chil
 {
     // A queued signal may name a child that has left the folder again, or one the table
     // already took when the folder was set.
-    if (!folder_ || parent != folder_ || !child || rowOf_.count(child) || !content_queries::HoldsChild(folder_, child))
+    if (!folder_ || parent != folder_ || !child || rowOf_.count(child))
+        return;
+    const ContentLocker lock(&ContentMutex);
+    if (!content_queries::HoldsChild(folder_, child))
         return;
     // Before the first row that sorts after it, so an equal row keeps its place ahead.
     int at = 0;

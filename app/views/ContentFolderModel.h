@@ -15,7 +15,9 @@
 // renumbered keeps its row until the next sort.
 //
 // The model holds the folder and the children by QPointer: a child or folder that dies
-// without a signal shows as an empty row or an empty table, never as freed memory.
+// without a signal shows as an empty row or an empty table, never as freed memory. It
+// reads the children under ContentMutex, so one that another thread deletes (under the
+// mutex, as every tree does) is seen either whole or gone.
 //
 // Roles: column 0 gives the name (display and edit), the icon and, in Qt::UserRole, the
 // child as "ContentBase *"; column 1 the address (none for 0), right-aligned, as a white
