@@ -19,15 +19,20 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # Starts the program on the simulated computer of the demo rig (its widget and fixtures).
-# Without a display it runs under a virtual one, so that it still starts.
+# Its data (stock content staged by the build, libraries, preferences) lives in
+# <build>/run-data, never in the user's own folders. Without a display it runs under a
+# virtual one, so that it still starts.
 RIG ?= $(CURDIR)/sim/rigs/demo.json
+RUN_DATA = $(abspath $(BUILD_DIR))/run-data
+RUN_ENV = VELMORA_RIG="$(RIG)" VELMORA_APPDATA="$(RUN_DATA)" VELMORA_DOCUMENTS="$(RUN_DATA)/Documents"
 run: deps
 	$(MAKE) build
+	@mkdir -p "$(RUN_DATA)/Documents"
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  VELMORA_RIG="$(RIG)" $(BUILD_DIR)/app/velmora; \
+	  cd "$(RUN_DATA)" && $(RUN_ENV) $(abspath $(BUILD_DIR))/app/velmora; \
 	else \
 	  echo "No display found: Velmora runs under a virtual display (xvfb-run)."; \
-	  VELMORA_RIG="$(RIG)" xvfb-run -a $(BUILD_DIR)/app/velmora; \
+	  cd "$(RUN_DATA)" && $(RUN_ENV) xvfb-run -a $(abspath $(BUILD_DIR))/app/velmora; \
 	fi
 
 test: deps
