@@ -1,4 +1,5 @@
 // The stock content as the program reads it, and the in-memory containers.
+#include "content/operations/ContentSyncOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "library/containers/ContentContainer.h"
 #include "library/stock/StockContentRoot.h"
@@ -92,6 +93,37 @@ TEST_F(Stock, TheGeneratedPackagesReadAsTheirFamiliesWithEveryChangeRefused)
     EXPECT_EQ(root->PackageByModel(QStringLiteral("bReVaNt")), root->Child(0));
     EXPECT_EQ(root->PackageByModel(QStringLiteral("cindral")), root->Child(1));
     EXPECT_EQ(root->PackageByModel(QStringLiteral("Tarvo")), nullptr);
+}
+
+// The stock update's source: a stock package synchronised onto a stand-in of a fixture's
+// stock group, which answers from another thread as a fixture does.
+TEST_F(Stock, APackageSynchronisesOntoAStockGroup)
+{
+    StockContentRoot* root = Open(kBuiltDir);
+    ContentFolder* brevant = root->PackageByModel(QStringLiteral("BREVANT"));
+    MemoryFolder group(nullptr, QStringLiteral("Stock Content"));
+    group.SetAnswer(MemoryFolder::Answer::Later);
+    for (int run = 0; run < 2; ++run) {
+        ContentSyncOperation sync;
+        sync.SetSource(brevant);
+        sync.SetTargets({&group});
+        FeedbackRecorder feedback;
+        ASSERT_EQ(sync.Run(&feedback), 0) << feedback.Texts().join(u'\n').toStdString();
+        EXPECT_EQ(sync.Succeeded(), run == 1);
+    }
+    ASSERT_EQ(Describe(&group), (QStringList{"Colours@1", "Patterns@2"}));
+    for (int f = 0; f < 2; ++f) {
+        auto* source = static_cast<ContentFolder*>(brevant->Child(f));
+        auto* copy = static_cast<ContentFolder*>(group.Child(f));
+        ASSERT_EQ(copy->ChildCount(), 4);
+        for (int i = 0; i < 4; ++i) {
+            auto* item = static_cast<Content*>(copy->Child(i));
+            auto* original = static_cast<Content*>(ChildNamed(source, item->GetName()));
+            ASSERT_NE(original, nullptr);
+            EXPECT_EQ(item->Key(), original->Key());
+            EXPECT_EQ(item->GetAddress(), original->GetAddress());
+        }
+    }
 }
 
 TEST_F(Stock, TheBuildStagesBothPackagesForMakeRun)

@@ -210,7 +210,8 @@ TEST_F(UserLibrary, NamesThatWouldLeaveTheirFolderAreRefusedEverywhere)
     const QStringList before = Entries(Path());
     const QStringList lib = Entries(Path(QStringLiteral("lib")));
     for (const QString& name : {QStringLiteral("../x"), QStringLiteral("a/b"), QStringLiteral("a\\b"),
-                                QStringLiteral(".."), QStringLiteral("."), QString(), QStringLiteral("a") + QChar(0)}) {
+                                QStringLiteral(".."), QStringLiteral("."), QString(), QStringLiteral("a") + QChar(0),
+                                QStringLiteral("Config.XML")}) {
         SCOPED_TRACE(name.toStdString());
         FeedbackRecorder feedback;
         EXPECT_FALSE(root_->CreateFolder(name, 0, 0, &feedback));
