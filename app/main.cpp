@@ -2,11 +2,14 @@
 #include "app/SingleInstanceWrapper.h"
 #include "app/VelmoraApplication.h"
 #include "fixtures/QelFamilies.h"
+#include "fixtures/commands/QelContentDownloadCommand.h"
+#include "images/ui/PictureImport.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "link/devices/DeviceManager.h"
 #include "link/feedback/Feedback.h"
 #include "machine/Machine.h"
 
+#include <QErrorMessage>
 #include <QMessageBox>
 
 #include <memory>
@@ -50,10 +53,14 @@ int main(int argc, char** argv)
     CustomFileSystemEngineHandler fileEngine;
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
+    InstallPictureImport();
 
     int result = 0;
     {
         DeviceWindow window;
+        // Downloads run on the command thread; their errors are shown here, on this one.
+        QErrorMessage downloadErrors(&window);
+        QelContentDownloadCommand::SetErrorReceiver(&downloadErrors);
         window.show();
         QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
         // The fixtures are looked for at once, as the window opens.
