@@ -18,10 +18,11 @@ configure: $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Starts the program on the simulated computer of the demo rig (its widget and fixtures).
-# Its data (stock content staged by the build, libraries, preferences) lives in
-# <build>/run-data, never in the user's own folders. Without a display it runs under a
-# virtual one, so that it still starts.
+# Starts the program on the simulated computer of the demo rig (its widget and fixtures),
+# with <build>/run-data as its data folder and working directory, where the build stages
+# the generated firmware and content, and a documents folder of its own there, so the
+# user's folders stay untouched. Without a display it runs under a virtual one, so that it
+# still starts.
 RIG ?= $(CURDIR)/sim/rigs/demo.json
 RUN_DATA = $(abspath $(BUILD_DIR))/run-data
 RUN_ENV = VELMORA_RIG="$(RIG)" VELMORA_APPDATA="$(RUN_DATA)" VELMORA_DOCUMENTS="$(RUN_DATA)/Documents"

@@ -1,6 +1,7 @@
 #include "app/DeviceWindow.h"
 #include "app/SingleInstanceWrapper.h"
 #include "app/VelmoraApplication.h"
+#include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
 #include "fixtures/commands/QelContentDownloadCommand.h"
 #include "images/ui/PictureImport.h"
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
     InstallPictureImport();
+    RegisterFirmware();
 
     int result = 0;
     {

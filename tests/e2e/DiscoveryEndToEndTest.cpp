@@ -36,13 +36,6 @@ namespace {
 
 constexpr quint64 kFixture = 0x4142'0102'0304ull;
 
-QByteArray Rig(const QString& fixtures)
-{
-    return QStringLiteral(R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [ %1 ] } ] })")
-        .arg(fixtures)
-        .toUtf8();
-}
-
 QString Responder(quint64 uid, const QString& more = QString())
 {
     return QStringLiteral(R"({ "kind": "rdm-responder", "uid": "%1:%2" %3 })")
@@ -51,24 +44,12 @@ QString Responder(quint64 uid, const QString& more = QString())
         .arg(more.isEmpty() ? QString() : QStringLiteral(", ") + more);
 }
 
-QList<quint64> Uids(const QList<Device*>& devices)
-{
-    QList<quint64> uids;
-    for (const Device* device : devices)
-        uids.append(device->GetUniqueId());
-    return uids;
-}
-
 class DiscoveryEndToEnd : public WidgetRigTest
 {
 protected:
     ~DiscoveryEndToEnd() override { qDeleteAll(found); }
 
-    void Boot(const QString& fixtures)
-    {
-        const QByteArray rig = Rig(fixtures);
-        BootRig(rig.constData());
-    }
+    void Boot(const QString& fixtures) { BootFixtures(fixtures); }
 
     // Runs one discovery command with the RDM engine; its devices end up in `found`.
     void RunDiscoveryCommand()

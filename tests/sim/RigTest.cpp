@@ -92,7 +92,7 @@ TEST(Rig, TheDemoRigUsesTheStandardFixtureKinds)
     auto hardware = sim::BuildWidget(rig->widgets[0], sim::FixtureRegistry::Standard(), &error);
     ASSERT_TRUE(hardware) << error.toStdString();
     EXPECT_TRUE(std::dynamic_pointer_cast<sim::UnprogrammedWidget>(hardware->device));
-    EXPECT_EQ(hardware->fixtures.size(), 4u);
+    EXPECT_EQ(hardware->fixtures.size(), 6u);
     // The family fixtures come with content to show.
     auto stageLeft = std::dynamic_pointer_cast<sim::QelFixture>(hardware->fixtures[0]);
     ASSERT_TRUE(stageLeft);
