@@ -49,7 +49,7 @@ QByteArray ToXml(const Document& document)
 ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
 {
     const QString path = dir.absoluteFilePath(kFileName);
-    if (document.entries.isEmpty()) {
+    if (document.entries.isEmpty() && document.form != Form::Package) {
         FileLayer::Remove(path);
         if (FileLayer::Exists(path))
             return ArchiveResult::Failure(QStringLiteral("\"%1\" could not be removed").arg(path));

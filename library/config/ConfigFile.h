@@ -39,7 +39,7 @@ enum class Form {
     // each item whose address is not 0.
     Folder,
     // A package of either library: `objects` with `policy`; `folder` with `name`,
-    // `address` for every folder.
+    // `address` for every folder. Written also for a package without folders.
     Package,
     // The root of either library: `objects` with `version` = "1"; `package` with `name`,
     // `address` for every package.
@@ -71,11 +71,12 @@ struct Document
 QByteArray ToXml(const Document& document);
 
 // Writes `document` as "config.xml" in `dir` — or, when it has no entries, removes that
-// file, since a node without children has none. The file is replaced only once every
-// byte is down: on failure the old file stays whole and the result says what went wrong.
-// Inside a package the file is written only while the package is being written
-// (CustomFileSystemEngineHandler::ArchiveWriterEnabler); it is then stored with the
-// package's other members, encrypted when the package's are.
+// file, since a node without children has none; a package's file is written even then, as
+// it names the package's family, which an empty package would otherwise lose. The file is
+// replaced only once every byte is down: on failure the old file stays whole and the
+// result says what went wrong. Inside a package the file is written only while the package
+// is being written (CustomFileSystemEngineHandler::ArchiveWriterEnabler); it is then stored
+// with the package's other members, encrypted when the package's are.
 ArchiveResult Store(const FileLayer::Dir& dir, const Document& document);
 
 } // namespace LibraryConfig

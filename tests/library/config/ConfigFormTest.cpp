@@ -58,6 +58,16 @@ TEST_F(WrittenForms, ANodeWithoutChildrenHasNoFile)
     EXPECT_TRUE(folder->SaveConfig().Ok());
 }
 
+TEST_F(WrittenForms, AnEmptyPackageKeepsAFileNamingItsFamily)
+{
+    shows_->SetPolicy(CINDRALContentPackagePolicy::Instance());
+    Folder(QStringLiteral("lib/Shows"));
+
+    ASSERT_TRUE(shows_->SaveConfig().Ok());
+    EXPECT_EQ(ReadBytes(ConfigOf(QStringLiteral("lib/Shows"))),
+              Xml({R"(<objects policy="CINDRALContentPackagePolicy"/>)"}));
+}
+
 TEST_F(WrittenForms, APackageListsEveryFolder)
 {
     shows_->SetPolicy(CINDRALContentPackagePolicy::Instance());

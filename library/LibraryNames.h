@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The one check of the names that become files and directories of the libraries (package,
+// folder and item names from the user, from fixtures, from archives and from config.xml).
+// A library node is bound to its directory or file by its name, so a name that could leave
+// its folder ("..", "a/b") or name nothing must never reach a path.
+namespace LibraryNames {
+
+// Why `name` cannot be the name of a library node's directory or file; empty when it can.
+// Refused: the empty name, "." and "..", "config.xml" (the directory's own file, in any
+// case), and names holding '/', '\' or NUL.
+QString Problem(const QString& name);
+
+// The name a node keeps of `name`: its first 16 characters (what ContentBase::SetName
+// stores), so that a node and its directory or file always agree.
+QString Kept(const QString& name);
+
+} // namespace LibraryNames

@@ -1,0 +1,96 @@
+#include "library/PackageTransfer.h"
+
+#include "content/operations/ContentCopyOperation.h"
+#include "content/operations/ContentSteps.h"
+#include "content/policies/NamedPolicies.h"
+#include "library/archive/CustomFileSystemEngineHandler.h"
+#include "library/config/ConfigFile.h"
+#include "library/mosavra/MosavraContentImport.h"
+#include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "library/user/ContentLibraryRoot.h"
+
+#include <QFileInfo>
+
+#include <memory>
+
+namespace PackageTransfer {
+namespace {
+
+// Every package the libraries write has its config.xml (it names the package's family): a
+// file without one is no package, or a damaged one.
+ArchiveResult CheckReadable(const QString& archivePath)
+{
+    if (!ContentLibraryPackageFile::IsValidPath(archivePath) || !FileLayer::IsFile(FileLayer::FilePath(archivePath, LibraryConfig::kFileName)))
+        return ArchiveResult::Failure(QStringLiteral("\"%1\" can't be read as a package").arg(archivePath));
+    return ArchiveResult::Success();
+}
+
+ArchiveResult Ran(bool succeeded, const QString& what)
+{
+    return succeeded ? ArchiveResult::Success() : ArchiveResult::Failure(QStringLiteral("%1 did not complete").arg(what));
+}
+
+} // namespace
+
+ArchiveResult ExportPackage(ContentFolder* package, const QString& archivePath, const OperationRunner& run)
+{
+    const QList<ContentBase*> children = ChildrenOf(package);
+    if (children.isEmpty())
+        return ArchiveResult::Failure(QStringLiteral("%1 is empty: there is nothing to export").arg(package->GetName()));
+
+    CustomFileSystemEngineHandler::ArchiveWriterEnabler writing(archivePath);
+    if (writing.ArchiveFile().isEmpty())
+        return writing.Commit();
+    bool exported = false;
+    {
+        std::unique_ptr<ContentFolder> destination;
+        if (qobject_cast<MosavraContentLibraryPackage*>(package))
+            destination = std::make_unique<MosavraContentLibraryPackageDestinationFile>(PolicyOf(package), archivePath);
+        else
+            destination = std::make_unique<ContentLibraryPackageDestinationFile>(PolicyOf(package), archivePath);
+        ContentCopyOperation copy;
+        copy.SetItems(children);
+        copy.SetTarget(destination.get());
+        exported = run(copy);
+    }
+    if (!exported) {
+        writing.Discard();
+        return Ran(false, QStringLiteral("The export of %1").arg(package->GetName()));
+    }
+    return writing.Commit();
+}
+
+ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root, const OperationRunner& run)
+{
+    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading;
+    if (const ArchiveResult readable = CheckReadable(archivePath); !readable)
+        return readable;
+    ContentLibraryPackageFile package(BREVANTContentPackagePolicy::Instance(), nullptr,
+                                      QFileInfo(archivePath).completeBaseName(), archivePath);
+    ContentCopyOperation copy;
+    copy.SetItems({&package});
+    copy.SetTarget(root);
+    return Ran(run(copy), QStringLiteral("The import of %1").arg(package.GetName()));
+}
+
+ArchiveResult ImportCollages(const QString& archivePath, MosavraContentLibraryPackage* package,
+                             const OperationRunner& run)
+{
+    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading;
+    if (const ArchiveResult readable = CheckReadable(archivePath); !readable)
+        return readable;
+    const bool second = qobject_cast<CindralMosavraContentLibraryPackage*>(package) != nullptr;
+    PolicyBase* policy = second ? static_cast<PolicyBase*>(CINDRALMOSAVRAContentPackagePolicy::Instance())
+                                : BREVANTMOSAVRAContentPackagePolicy::Instance();
+    MosavraContentLibraryPackageFile collages(policy, nullptr, QFileInfo(archivePath).completeBaseName(), archivePath);
+    std::unique_ptr<MosavraContentImport> import;
+    if (second)
+        import = std::make_unique<CindralMosavraContentImport>();
+    else
+        import = std::make_unique<BrevantMosavraContentImport>();
+    import->SetFolder(package);
+    import->SetSource(&collages);
+    return Ran(run(*import), QStringLiteral("The import of %1").arg(collages.GetName()));
+}
+
+} // namespace PackageTransfer
