@@ -2,7 +2,11 @@
 
 #include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
+#include "app/shell/MainWindowParts.h"
 #include "images/ui/PictureImport.h"
+#include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "library/stock/StockContentRoot.h"
+#include "library/user/ContentLibraryRoot.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "link/devices/DeviceManager.h"
 #include "link/feedback/Feedback.h"
@@ -45,11 +49,22 @@ ProgramSession::ProgramSession()
     : computer_(BootMachine()), fileEngine_(std::make_unique<CustomFileSystemEngineHandler>())
 {
     RegisterProgramParts();
+    // The libraries are read when the window first asks for them.
+    MainWindowParts::SetContentRoots([] {
+        return ContentRoots{ContentLibraryRoot::Instance(), StockContentRoot::Instance(),
+                            MosavraContentLibraryRoot::Instance()};
+    });
 }
 
 ProgramSession::~ProgramSession()
 {
     DeviceManager::DestroyInstance();
+    // The libraries before the file engine they read through; the fixtures' trees, which
+    // content operations copied between, went with the registry.
+    MainWindowParts::SetContentRoots(nullptr);
+    MosavraContentLibraryRoot::DestroyInstance();
+    StockContentRoot::DestroyInstance();
+    ContentLibraryRoot::DestroyInstance();
     computer_.reset();
     fileEngine_.reset();
 }

@@ -18,7 +18,8 @@ void RegisterProgramParts();
 // Everything that lives around the program's window, in the order it must come and go:
 // the computer (the drivers, and the simulated widget and fixtures of the rig named by
 // VELMORA_RIG, after telling the user when that rig cannot be used), the package file
-// engine, the meta types of the feedback that crosses threads, and the registrations.
+// engine, the meta types of the feedback that crosses threads, the registrations, and the
+// user, stock and Mosavra libraries that the window shows.
 // Shared by main and the screenshot tool.
 //
 // Make it after the application object and destroy it after the window: it stops the

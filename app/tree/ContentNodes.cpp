@@ -6,6 +6,7 @@
 #include "content/ContentMutex.h"
 #include "content/policies/PolicyBase.h"
 #include "content/policies/PolicyFolder.h"
+#include "library/mosavra/MosavraContentLibraryFolder.h"
 
 #include <QColor>
 #include <QFont>
@@ -158,8 +159,10 @@ void ContentNameNode::RemoveFolderNode(const ContentFolder* parent, const Conten
 ContentAddressNode::ContentAddressNode(ContentFolder* folder) : ContentFolderNode(folder)
 {
     setData(int(Qt::AlignRight), Qt::TextAlignmentRole);
-    setData(kBadgeLight, Qt::UserRole);
-    setData(QColor(Qt::black), Qt::UserRole + 1);
+    // A Mosavra collage's number is the fixtures' Mosavra address: red, as elsewhere.
+    const bool collage = qobject_cast<MosavraContentLibraryFolder*>(folder) != nullptr;
+    setData(collage ? QColor(255, 0, 0) : kBadgeLight, Qt::UserRole);
+    setData(collage ? QColor(Qt::darkRed) : QColor(Qt::black), Qt::UserRole + 1);
     setData(QColor(Qt::white), Qt::ForegroundRole);
     AddressChanged();
     connect(folder, &ContentBase::AddressChanged, this, &ContentAddressNode::AddressChanged);

@@ -1,11 +1,15 @@
 #include "app/tree/ContentNodes.h"
 #include "content/policies/NamedPolicies.h"
+#include "library/mosavra/MosavraContentLibraryFolder.h"
+#include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "tests/common/ModalDialogDriver.h"
 #include "tests/content/MemoryFolders.h"
+#include "tests/library/LibraryTestSupport.h"
 #include "tests/link/PollUntil.h"
 
 #include <QMessageBox>
 #include <QStandardItemModel>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -146,4 +150,21 @@ TEST_F(ContentNodesTest, AnItemAddedOrRemovedDeepInTheGroupRecounts)
     ASSERT_TRUE(folder->RemoveChild(encores, nullptr));
     ASSERT_TRUE(folder->AddChild({new MemoryContent("Rain", 1)}, nullptr));
     EXPECT_EQ(level.text(), "25%");
+}
+
+TEST_F(ContentNodesTest, ACollagesNumberIsItsFixturesMosavraAddressInRed)
+{
+    QTemporaryDir disk;
+    ASSERT_TRUE(disk.isValid());
+    MosavraContentLibraryRoot library(disk.path());
+    MosavraContentLibraryPackage* brevant = library.Package(0);
+    ASSERT_TRUE(brevant->CreateFolder("Stage", 3, {library_test::MakeImage<BrevantImage>("Stage", 7).release()}, nullptr));
+    auto* stage = qobject_cast<MosavraContentLibraryFolder*>(brevant->Child(0));
+    ASSERT_NE(stage, nullptr);
+    const QList<QStandardItem*> row = Row(stage);
+    EXPECT_EQ(row[1]->text(), "3");
+    EXPECT_EQ(row[1]->data(Qt::UserRole).value<QColor>(), QColor(255, 0, 0));
+    EXPECT_EQ(row[1]->data(Qt::UserRole + 1).value<QColor>(), QColor(Qt::darkRed));
+    EXPECT_EQ(Row(shows_)[1]->data(Qt::UserRole).value<QColor>(), QColor(96, 96, 96));
+    model_.clear();
 }

@@ -43,7 +43,7 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
 
     const QImage banner(":/Resources/banner-left.png");
     ASSERT_FALSE(banner.isNull());
-    for (const char* name : {"devices.png"}) {
+    for (const char* name : {"devices.png", "library.png", "stock.png"}) {
         SCOPED_TRACE(name);
         const QImage shot(QDir(output.path()).filePath(name));
         ASSERT_FALSE(shot.isNull());
