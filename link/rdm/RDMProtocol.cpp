@@ -242,9 +242,13 @@ int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClas
 
     quint8 buffer[kReplyBufferSize];
     int attempts = 0;
+    int lastFailure = 0;
     int busyResends = 0;
     int ackTimerResends = 0;
     for (;;) {
+        // The thread is being stopped (the program is closing): nothing more is sent.
+        if (platform::Clock::StopRequested())
+            return finish(attempts > 0 ? lastFailure : int(ErrorSendFailed));
         exchange.transaction = packet[offset::TransactionNumber];
         int length = 0;
         int failure = 0;
@@ -266,6 +270,7 @@ int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClas
             }
         }
         if (failure != 0) {
+            lastFailure = failure;
             if (++attempts >= kMaxAttempts || broadcast || commandClass == DiscoveryCommand) {
                 Report(feedback, QStringLiteral(" Warning: Retry attempts exceeded for device (0x%1) - %2!")
                                      .arg(device, exchange.Command()), FeedbackWarning);

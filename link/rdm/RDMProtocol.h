@@ -60,7 +60,9 @@ public:
     //  - merge lamp fixtures that are the same fixture as an RDM one into it;
     //  - read the standard parameters of every RDM fixture (UpdateDeviceInformation).
     // On return `devices` holds what survived, in the reverse of the order the list had
-    // after the search; the caller owns them. Every fixture found is left muted.
+    // after the search; the caller owns them. Every fixture found is left muted. When the
+    // calling thread is stopped (platform::Clock) it gives up wherever it is and ends with
+    // "RDM Discovery: Stopped."; `devices` then holds what it had, unread.
     void Discover(QList<Device*>* devices, IFeedback* feedback) override;
 
     // Searches [low, high] (UIDs as low 32 / high 16 bits) with RdmDiscoverySearch over
@@ -154,7 +156,9 @@ public:
     // A send that fails or draws no reply is retried with the same transaction number
     // up to kMaxAttempts times in all (once only for broadcasts and discovery). A busy
     // NACK and an ACK_TIMER on a GET are waited out and asked again with a new
-    // transaction number, a bounded number of times.
+    // transaction number, a bounded number of times. Once the calling thread is stopped
+    // (platform::Clock) nothing more is sent: the answer is the last attempt's failure, or
+    // ErrorSendFailed when nothing was sent.
     virtual int SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClass, quint16 pid,
                             const void* data, int dataLength, void* reply, int* replyLength,
                             IFeedback* feedback);

@@ -313,12 +313,14 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
         const auto deadline = std::chrono::steady_clock::now() + Clock::TimeoutDuration(timeoutMs);
         auto exchangeOver = [this] { return !outstanding_ || std::chrono::steady_clock::now() >= expiry_; };
         while (!exchangeOver()) {
+            if (Clock::StopRequested())
+                return false;
             if (std::chrono::steady_clock::now() >= deadline) {
                 if (wantReply)
                     Log("RdmWidget::SendRdmReadPacket - Gave up waiting for previous session for end\n");
                 return false;
             }
-            replyChanged_.wait_until(lock, std::min(deadline, expiry_));
+            Clock::WaitUntil(replyChanged_, lock, std::min(deadline, expiry_), exchangeOver);
         }
         // Whatever the widget said before this request is not its answer.
         outstanding_ = false;
@@ -354,7 +356,7 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
 int RdmWidget::ReceiveRdmPacket(quint8* buffer, int capacity, quint8* complete, int timeoutMs)
 {
     std::unique_lock lock(replyMutex_);
-    replyChanged_.wait_for(lock, Clock::TimeoutDuration(timeoutMs), [this] { return replyReady_ || rdmReaderFailed_; });
+    Clock::WaitFor(replyChanged_, lock, timeoutMs, [this] { return replyReady_ || rdmReaderFailed_; });
     if (!replyReady_)
         return 0;
     const int count = std::clamp(replyLength_, 0, buffer ? std::max(capacity, 0) : 0);
@@ -412,7 +414,9 @@ void RdmWidget::OnVersionReply(const QByteArray& packet)
         // The widget echoes the query: {0x07, major, minor}, as the driver reads it too.
         byte1 = bytes[1];
         byte2 = bytes[2];
-    } else if (packet.size() >= 2 && bytes[0] != kVersionCommand) {
+    } else if (packet.size() >= 2) {
+        // The plain form: the two version bytes themselves, whatever the first one is (a
+        // widget of version 7.x answers {0x07, x}).
         byte1 = bytes[0];
         byte2 = bytes[1];
     } else {

@@ -35,6 +35,9 @@ class DeviceFile;
 // device could not be opened or a reader failed (both until the widget is made anew)
 // and while the last packet write failed.
 //
+// Waits for an exchange or a reply end early when the calling thread is stopped
+// (platform::Clock::StopRequested): a send then answers false and a receive 0.
+//
 // Threads: construction and destruction on one thread, with no other call running;
 // everything else from any thread, though RDM exchanges come from the command thread.
 // The object owns its reader threads and stops them (cancelling their pending reads)
@@ -147,7 +150,8 @@ private:
 
     // The RDM exchange and its reply, handed from the pipe-5 reader to the sender.
     std::mutex replyMutex_;
-    std::condition_variable replyChanged_;
+    // Waited on through platform::Clock, so that a stopped command thread stops waiting.
+    std::condition_variable_any replyChanged_;
     bool outstanding_ = false; // a request has been handed over and not answered
     std::chrono::steady_clock::time_point expiry_; // when a silent exchange stops blocking
     bool replyReady_ = false;  // a complete reply waits to be collected

@@ -14,16 +14,19 @@
 #include "link/rdm/RDMProtocol.h"
 #include "link/rdm/RdmDefs.h"
 #include "link/transport/RdmWidget.h"
+#include "platform/system/Clock.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/DiscoveryTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <set>
 
 using rdm::PidDiscUniqueBranch;
@@ -59,10 +62,82 @@ QList<quint64> Uids(const QList<Device*>& devices)
     return uids;
 }
 
+// Stands on the line beside the rig's fixtures and answers nothing. At one moment of a
+// discovery — the wake-up frame, or the n-th DISC_UNIQUE_BRANCH — it sets the clock to a
+// real line's pace, so that the discovery is surely still at that point when the test acts
+// on it, however slow the machine.
+class PaceSwitch : public sim::LineFixture
+{
+public:
+    // 0: at the first DMX frame; n: at the n-th branch request.
+    explicit PaceSwitch(int branch) : branch_(branch) {}
+
+    QByteArray OnRequest(const QByteArray& packet) override
+    {
+        const bool branch = packet.size() >= 23 && quint8(packet[20]) == rdm::DiscoveryCommand
+                         && RDMProtocol::ReadUInt16(reinterpret_cast<const quint8*>(packet.constData()) + 21)
+                                == PidDiscUniqueBranch;
+        if (branch && ++branches_ == branch_)
+            Switch();
+        return {};
+    }
+    void OnDmxFrame(const QByteArray&) override
+    {
+        if (branch_ == 0)
+            Switch();
+    }
+    bool Switched() const { return switched_; }
+
+private:
+    void Switch()
+    {
+        if (!switched_.exchange(true))
+            platform::Clock::SetScale(1.0);
+    }
+
+    const int branch_;
+    int branches_ = 0;
+    std::atomic<bool> switched_{false};
+};
+
 class DiscoveryEndToEnd : public WidgetRigTest
 {
 protected:
     ~DiscoveryEndToEnd() override { qDeleteAll(found); }
+
+    void BootDemoRig()
+    {
+        QFile file(QStringLiteral(VELMORA_DEMO_RIG));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray rig = file.readAll();
+        BootRig(rig.constData());
+    }
+
+    // Every command queued from now on also reports to `log` (read it once the queue has
+    // stopped).
+    void LogEveryCommand(RecordingFeedback& log)
+    {
+        QObject::connect(&Manager(), &CommManager::CommandQueued, &hooks, [this, &log](QUuid id) {
+            if (Command* command = Manager().FindCommand(id))
+                command->SetChainedFeedback(&log);
+        });
+    }
+
+    // Quits the program while the registry's discovery stands where `pace` switched.
+    void QuitWhenSwitched(const std::shared_ptr<PaceSwitch>& pace, RecordingFeedback& log)
+    {
+        LogEveryCommand(log);
+        Line().Attach(pace);
+        QSignalSpy added(DeviceManager::Instance(), &DeviceManager::DeviceAdded);
+        DeviceManager::Instance()->Discover();
+        ASSERT_TRUE(PollUntil([&] { return pace->Switched(); }, 60000));
+        branchesBeforeQuit = LineCount(rdm::DiscoveryCommand, PidDiscUniqueBranch);
+        Quit();
+        EXPECT_EQ(added.size(), 0);
+    }
+
+    QObject hooks;
+    int branchesBeforeQuit = -1;
 
     void Boot(const QString& fixtures)
     {
@@ -530,4 +605,37 @@ TEST_F(DiscoveryEndToEnd, CommandsWithoutAnRdmFixtureFail)
     EXPECT_EQ(identifyLog.Texts(FeedbackError), QStringList{"Error: Identify failed for 0x0! Invalid Device object."});
     EXPECT_FALSE(identified[0][1].toBool());
     EXPECT_TRUE(RigResponder(0)->Requests().isEmpty());
+}
+
+// Quitting stops the command queue, which ends a discovery at once wherever it is: here
+// in its ten seconds of wake-up, which would otherwise run out, followed by the whole
+// search, before the program could end.
+TEST_F(DiscoveryEndToEnd, QuittingDuringTheWakeUpEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    QuitWhenSwitched(std::make_shared<PaceSwitch>(0), log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_TRUE(log.Texts().contains("Fixture discovery stopped: the command queue is closing."));
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Starting.."));
+    EXPECT_TRUE(RigWidget()->LineRequests().isEmpty()) << "no RDM request after the wake-up";
+}
+
+// The same in the middle of the search, now at a real line's pace: the search stops at the
+// next range, and the fixtures found so far are neither queried nor registered.
+TEST_F(DiscoveryEndToEnd, QuittingMidSearchEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    QuitWhenSwitched(std::make_shared<PaceSwitch>(20), log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_TRUE(log.Texts().contains("RDM Discovery: Stopped."));
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Finished!"));
+    EXPECT_EQ(LineCount(rdm::GetCommand, rdm::PidDeviceInfo), 0) << "no fixture is queried";
+    EXPECT_LE(LineCount(rdm::DiscoveryCommand, PidDiscUniqueBranch), branchesBeforeQuit + 1)
+        << "at most the branch on its way goes out after the quit";
 }

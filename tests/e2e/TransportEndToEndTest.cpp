@@ -119,6 +119,37 @@ TEST_F(TransportEndToEnd, TheProgramFindsTheWidgetInTheDriversMapAndOpensIt)
     EXPECT_EQ(TakeOut(kCommandEndpoint), QList<QByteArray>({Hex("07"), Hex("23"), Hex("07"), Hex("0101")}));
 }
 
+// Widgets answer the version query in either of two forms: the query echoed and then the
+// two version bytes, or the two bytes alone. A widget of version 7.x answering in the
+// short form begins with 0x07 too; its answer is still its version.
+TEST_F(TransportEndToEnd, BothFormsOfTheVersionReplyGiveTheVersion)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray reply;
+        quint8 major, minor;
+    };
+    const Case cases[] = {
+        {"echoed", Hex("070405"), 4, 5},
+        {"two bytes", Hex("0405"), 4, 5},
+        {"two bytes of version 7", Hex("0703"), 7, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto widget = drivers_test::MakeWidget();
+        widget->Answer(0x07, c.reply);
+        BootTappedWidget(widget);
+        ASSERT_TRUE(Manager().HasWidget());
+        quint8 major = 0, minor = 0;
+        ASSERT_TRUE(PollUntil([&] { return Widget()->GetVersion(major, minor); })) << "the version stays unknown";
+        EXPECT_EQ(major, c.major);
+        EXPECT_EQ(minor, c.minor);
+        TearDown();
+        SetUp();
+    }
+}
+
 // A widget that arrives without its firmware is loaded by qex_dmx, comes back as the
 // programmed widget and is then found and opened like any other.
 TEST_F(TransportEndToEnd, AWidgetLoadedWithItsFirmwareAtBootIsFoundAndOpened)

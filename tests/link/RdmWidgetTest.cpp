@@ -221,7 +221,7 @@ TEST_F(RdmWidgetTest, OpeningAsksForTheVersionAndReadsItFromTheEcho)
     const Case cases[] = {
         {"echoed query", Bytes({0x07, 1, 2}), true, 1, 2},
         {"bare version", Bytes({3, 4}), true, 3, 4},
-        {"echo cut short", Bytes({0x07, 1}), false, 0, 0},
+        {"bare version 7.1", Bytes({0x07, 1}), true, 7, 1},
         {"single byte", Bytes({5}), false, 0, 0},
         {"no reply", QByteArray(), false, 0, 0},
     };
