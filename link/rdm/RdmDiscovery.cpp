@@ -102,7 +102,8 @@ bool RDMProtocol::SendMuteRequest(quint16 pid, quint32 uidLow, quint32 uidHigh, 
     const int result = SendRequest(uidLow, uidHigh, DiscoveryCommand, pid, nullptr, 0, reply, &length, feedback);
     if (result == ResponseNackReason) {
         const quint16 reason = length >= 2 ? ReadUInt16(reply) : 0;
-        Report(feedback, QString::fromLatin1(nackMessage).arg(Hex(MakeUid(uidLow, uidHigh))).arg(reason), FeedbackError);
+        Report(feedback, QString::fromLatin1(nackMessage).arg(Hex(MakeUid(uidLow, uidHigh)), NackReasonText(reason)),
+               FeedbackError);
         return false;
     }
     return result == 0;

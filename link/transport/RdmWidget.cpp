@@ -324,11 +324,11 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
         }
         // Whatever the widget said before this request is not its answer.
         outstanding_ = false;
-        replyReady_ = false;
+        replies_.clear();
         longReply_ = false;
         replyLength_ = 0;
         replyTotal_ = 0;
-        replyComplete_ = 0;
+        listening_ = true;
     }
 
     for (size_t i = 0; i < messages.size(); ++i) {
@@ -356,15 +356,16 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
 int RdmWidget::ReceiveRdmPacket(quint8* buffer, int capacity, quint8* complete, int timeoutMs)
 {
     std::unique_lock lock(replyMutex_);
-    Clock::WaitFor(replyChanged_, lock, timeoutMs, [this] { return replyReady_ || rdmReaderFailed_; });
-    if (!replyReady_)
+    Clock::WaitFor(replyChanged_, lock, timeoutMs, [this] { return !replies_.empty() || rdmReaderFailed_; });
+    if (replies_.empty())
         return 0;
-    const int count = std::clamp(replyLength_, 0, buffer ? std::max(capacity, 0) : 0);
+    const Reply reply = std::move(replies_.front());
+    replies_.pop_front();
+    const int count = std::clamp(int(reply.bytes.size()), 0, buffer ? std::max(capacity, 0) : 0);
     if (complete)
-        *complete = replyComplete_;
+        *complete = reply.complete;
     if (count > 0)
-        std::memcpy(buffer, reply_.data(), size_t(count));
-    replyReady_ = false;
+        std::memcpy(buffer, reply.bytes.constData(), size_t(count));
     return count;
 }
 
@@ -433,9 +434,8 @@ void RdmWidget::OnVersionReply(const QByteArray& packet)
 
 void RdmWidget::CompleteReplyLocked(int length, quint8 complete)
 {
-    replyLength_ = length;
-    replyComplete_ = complete;
-    replyReady_ = true;
+    replies_.push_back({QByteArray(reinterpret_cast<const char*>(reply_.data()), length), complete});
+    replyLength_ = 0;
     longReply_ = false;
     outstanding_ = false;
 }
@@ -446,8 +446,8 @@ void RdmWidget::OnRdmReply(const QByteArray& packet)
     const int size = int(packet.size());
     {
         std::lock_guard lock(replyMutex_);
-        // Nobody is waiting for an answer: a stray or late message changes nothing.
-        if (size < 1 || !outstanding_)
+        // Before the first request nothing can be an answer.
+        if (size < 1 || !listening_)
             return;
         switch (bytes[0]) {
         case 'p': { // the whole reply

@@ -370,6 +370,8 @@ TEST_F(DiscoveryEndToEnd, AFixtureWhoseModelTextIsCindralBecomesACindralFixture)
     ASSERT_TRUE(fixture);
     EXPECT_EQ(fixture->GetUniqueId(), 0x7FF0'0000'0201ull);
     EXPECT_EQ(fixture->GetGraphicsEngineUniqueId(), 4660u);
+    // The motion board's label is its version; the program says which board it is.
+    EXPECT_TRUE(fixture->GetSoftwareVersion().startsWith("Motion 3.2.0, Graphics ")) << fixture->GetSoftwareVersion().toStdString();
 }
 
 // A family fixture whose graphics engine never answers its identity is left out, after
@@ -534,7 +536,8 @@ TEST_F(DiscoveryEndToEnd, IdentifyAndAddressCommandsReachTheFixtureAndTheRegistr
     };
     const Case cases[] = {
         {"accepted", 42, true, {}, 42},
-        {"out of range", 600, false, {" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6!"}, 42},
+        {"out of range", 600, false,
+         {" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6 (data out of range)!"}, 42},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -638,4 +641,94 @@ TEST_F(DiscoveryEndToEnd, QuittingMidSearchEndsTheDiscoveryAtOnce)
     EXPECT_EQ(LineCount(rdm::GetCommand, rdm::PidDeviceInfo), 0) << "no fixture is queried";
     EXPECT_LE(LineCount(rdm::DiscoveryCommand, PidDiscUniqueBranch), branchesBeforeQuit + 1)
         << "at most the branch on its way goes out after the quit";
+}
+
+// A later discovery refreshes what the registry shows. The object views hold stays, and
+// takes over what the fixture holds now (its address and label, changed by another
+// controller), with its change signals; a fixture that is now recognised as a family
+// fixture becomes an object of that family, with both registry signals.
+TEST_F(DiscoveryEndToEnd, ARediscoveryShowsWhatTheFixturesHoldNow)
+{
+    RegisterQelFamilies();
+    constexpr quint64 kFamily = 0x7FF0'0000'0201ull;
+    Boot(Responder(kFixture, R"("label": "Truss 2", "startAddress": 421)")
+         + R"(, { "kind": "cindral", "uid": "7ff0:00000201", "model": "Spot" })");
+    DeviceManager* registry = DeviceManager::Instance();
+    ASSERT_TRUE(RunRegistryDiscovery());
+    const QPointer<Device> plain = registry->FindDevice(kFixture);
+    const QPointer<Device> unrecognised = registry->FindDevice(kFamily);
+    ASSERT_TRUE(plain && unrecognised);
+    EXPECT_FALSE(qobject_cast<CindralRDM*>(unrecognised.data()));
+    QStringList events;
+    QObject::connect(plain, &Device::AddressChanged, registry, [&] { events.append("address changed"); });
+    QObject::connect(plain, &Device::ValuesChanged, registry, [&] { events.append("values changed"); });
+    QObject::connect(registry, &DeviceManager::DeviceRemoved, registry,
+                     [&](Device* d) { events.append(QStringLiteral("removed %1").arg(d->metaObject()->className())); });
+    QObject::connect(registry, &DeviceManager::DeviceAdded, registry,
+                     [&](Device* d) { events.append(QStringLiteral("added %1").arg(d->metaObject()->className())); });
+
+    RigResponder(0)->Modify([](sim::RdmResponderState& state) {
+        state.startAddress = 200;
+        state.deviceLabel = "Truss 3";
+    });
+    RigResponder(1)->Modify([](sim::RdmResponderState& state) { state.modelDescription = "cindral"; });
+    ASSERT_TRUE(RunRegistryDiscovery());
+
+    EXPECT_EQ(registry->FindDevice(kFixture), plain.data()) << "the registered object stays";
+    EXPECT_EQ(plain->GetDmxAddress(), 200);
+    EXPECT_EQ(plain->GetDeviceName(), "Truss 3");
+    EXPECT_EQ(events, QStringList({"address changed", "values changed", "removed RDMDevice", "added CindralRDM"}));
+    EXPECT_TRUE(qobject_cast<CindralRDM*>(registry->FindDevice(kFamily)));
+    EXPECT_TRUE(PollUntil([&] { return unrecognised.isNull(); })) << "the object of the old class is deleted";
+
+    // Nothing changed: no signal.
+    events.clear();
+    ASSERT_TRUE(RunRegistryDiscovery());
+    EXPECT_EQ(events, QStringList());
+}
+
+// Identify clicks in a row alternate on the line however quickly they come: each command
+// decides when it runs, from what the fixture last confirmed.
+TEST_F(DiscoveryEndToEnd, IdentifyCommandsQueuedInARowAlternate)
+{
+    Boot(Responder(kFixture));
+    ASSERT_TRUE(RunRegistryDiscovery());
+    auto* device = qobject_cast<RDMDevice*>(DeviceManager::Instance()->FindDevice(kFixture));
+    ASSERT_TRUE(device);
+    ASSERT_FALSE(device->GetIdentify());
+    RigResponder(0)->ClearRequests();
+
+    RDMIdentifyCommand clicks[3];
+    for (RDMIdentifyCommand& click : clicks)
+        click.SetDevice(device);  // all set up before the first runs
+    for (RDMIdentifyCommand& click : clicks)
+        Manager().QueueCommand(&click);
+    QSignalSpy last(&clicks[2], &RDMIdentifyCommand::FinishedIdentify);
+    ASSERT_TRUE(PollUntil([&] { return last.size() == 1; }));
+
+    QStringList sent;
+    for (const sim::RdmResponder::LoggedRequest& request : RigResponder(0)->Requests())
+        if (request.pid == PidIdentifyDevice)
+            sent.append(request.data.toHex());
+    EXPECT_EQ(sent, QStringList({"01", "00", "01"}));
+    EXPECT_TRUE(RigResponder(0)->State().identify);
+    EXPECT_TRUE(PollUntil([&] { return device->GetIdentify(); }));
+    ASSERT_TRUE(PollUntil([&] { return !Manager().FindCommand(clicks[2].GetId()) && clicks[2].thread() == QThread::currentThread(); }));
+}
+
+// A fixture with none of E1.20's optional parameters: it lists none, and answers the ones
+// discovery asks all the same with NACK unknown PID. Neither is an error.
+TEST_F(DiscoveryEndToEnd, OptionalParametersAFixtureLacksAreNoErrors)
+{
+    Boot(Responder(kFixture));
+    RigResponder(0)->Modify([](sim::RdmResponderState& state) { state.optionalParameters.clear(); });
+    RunDiscoveryCommand();
+
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+    EXPECT_EQ(feedback.Texts().count(" Device 0x414201020304 does not support DMX_PERSONALITY_DESCRIPTION."), 2);
+    EXPECT_EQ(feedback.Texts().count(" Device 0x414201020304 does not support DEVICE_MODEL_DESCRIPTION."), 1);
+    ASSERT_EQ(found.size(), 1);
+    auto* fixture = qobject_cast<RDMDevice*>(found[0]);
+    ASSERT_TRUE(fixture);
+    EXPECT_TRUE(fixture->SupportedParameters().isEmpty());
 }
