@@ -1,5 +1,8 @@
 #include "content/operations/ContentOperation.h"
 
+#include "content/ContentFolder.h"
+#include "content/ContentMutex.h"
+
 #include <QPointer>
 
 namespace {
@@ -29,4 +32,12 @@ void ContentOperation::SetMessageReceiver(QObject* receiver)
 QObject* ContentOperation::MessageReceiver()
 {
     return Receiver().data();
+}
+
+bool ContentOperation::IsOfRemovedFixture(const ContentFolder* folder) const
+{
+    if (!folder)
+        return false;
+    ContentLocker lock(&ContentMutex);
+    return removalHold_.IsRemovedContent(folder->GetRoot());
 }

@@ -44,7 +44,7 @@ int RunChange(IFeedback* feedback, const ContentFolder* folder, const QString& f
     FeedbackWrapper wrapper(feedback);
     bool started = false;
     {
-        FeedbackWrapper::Lease lease(wrapper);
+        FeedbackWrapper::Lease lease(wrapper, folder);
         started = change(lease.Feedback());
         if (!started)
             lease.Refused();
