@@ -1,8 +1,5 @@
 #include "content/operations/ContentOperation.h"
 
-#include "content/ContentFolder.h"
-#include "content/ContentMutex.h"
-
 #include <QPointer>
 
 namespace {
@@ -32,12 +29,4 @@ void ContentOperation::SetMessageReceiver(QObject* receiver)
 QObject* ContentOperation::MessageReceiver()
 {
     return Receiver().data();
-}
-
-bool ContentOperation::IsOfRemovedFixture(const ContentFolder* folder) const
-{
-    if (!folder)
-        return false;
-    ContentLocker lock(&ContentMutex);
-    return removalHold_.IsRemovedContent(folder->GetRoot());
 }

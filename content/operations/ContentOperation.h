@@ -25,7 +25,7 @@ class ContentFolder;
 // Fixtures: an operation holds a DeviceManager::RemovalHold from its construction to its
 // destruction, so that the fixture folders it was given stay in memory however the
 // registry changes meanwhile; it skips, with an error text, a folder whose fixture was
-// announced removed (IsOfRemovedFixture).
+// announced removed (IsOfRemovedFixture, which every step routine asks too).
 class ContentOperation : public Operation
 {
     Q_OBJECT
@@ -49,9 +49,6 @@ public:
     // fixtures) for the operation's life, so that it covers the run even when its giver
     // ends first. GUI thread, before Run.
     void SetRemovalHold(const DeviceManager::RemovalHold& hold) { givenHold_.emplace(hold); }
-    // Whether `folder` lies in the content tree of a fixture the registry has announced
-    // removed (since this operation, or the hold it was given, was taken). Any thread.
-    bool IsOfRemovedFixture(const ContentFolder* folder) const;
 
 signals:
     // Asks the GUI to show an information box.

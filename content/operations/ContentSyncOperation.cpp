@@ -172,8 +172,7 @@ int ClearWayForMove(ContentBase* item, ContentFolder* folder, const QString& nam
 class SyncRun
 {
 public:
-    SyncRun(const ContentSyncOperation& operation, ContentFolder* source, bool stopAtFirstFailure)
-        : operation_(operation), source_(source), stop_(stopAtFirstFailure)
+    SyncRun(ContentFolder* source, bool stopAtFirstFailure) : source_(source), stop_(stopAtFirstFailure)
     {
         contents_ = CollectContents(source);
         leaves_ = CollectLeafFolders(source);
@@ -195,7 +194,6 @@ private:
     int CopyToTargets(Content* content, const QList<ContentFolder*>& targets, IFeedback* feedback);
     bool KeepStaleFolder(ContentFolder* target, ContentFolder* folder) const;
 
-    const ContentSyncOperation& operation_;
     ContentFolder* source_;
     const bool stop_;
     QSet<const ContentFolder*> gone_;  // content roots of the fixtures reported removed
@@ -208,13 +206,12 @@ private:
 
 bool SyncRun::Gone(ContentFolder* folder, IFeedback* feedback)
 {
-    if (!operation_.IsOfRemovedFixture(folder))
+    if (!IsOfRemovedFixture(folder))
         return false;
     const ContentFolder* root = folder->GetRoot();
     if (!gone_.contains(root)) {
         gone_.insert(root);
-        feedback->AddString(QStringLiteral("Skipped %1: its fixture has left the line").arg(folder->GetName()),
-                            FeedbackError);
+        feedback->AddString(SkippedFixtureText(folder), FeedbackError);
     }
     return true;
 }
@@ -526,7 +523,7 @@ int ContentSyncOperation::Run(IFeedback* feedback)
         }
     }
 
-    SyncRun run(*this, source_, flags_ & StopAtFirstFailure);
+    SyncRun run(source_, flags_ & StopAtFirstFailure);
     feedback->SetTotal(100);
     StepWalk walk(feedback, flags_ & StopAtFirstFailure);
     const int n = int(targets_.size());

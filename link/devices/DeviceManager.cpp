@@ -348,12 +348,12 @@ DeviceManager::RemovalHold::~RemovalHold()
     RemovalHolds::Instance().Release();
 }
 
-bool DeviceManager::RemovalHold::IsRemoved(const Device* device) const
+bool DeviceManager::RemovalHold::IsRemoved(const Device* device)
 {
     return RemovalHolds::Instance().IsKept(device);
 }
 
-bool DeviceManager::RemovalHold::IsRemovedContent(const ContentFolder* contentRoot) const
+bool DeviceManager::RemovalHold::IsRemovedContent(const ContentFolder* contentRoot)
 {
     return RemovalHolds::Instance().IsKeptContent(contentRoot);
 }

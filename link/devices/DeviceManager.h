@@ -126,9 +126,9 @@ private:
 // IsRemovedContent before it touches a device or a fixture folder, and skips what has
 // been announced removed: its fixture is gone from the line.
 //
-// Threads: take, copy (another hold on the same devices), ask and end a hold on any
-// thread; the devices removed while held are the same for every hold. No registry need
-// exist; a hold does not keep the registry itself alive.
+// Threads: take, copy (another hold), end a hold and ask on any thread; the devices kept
+// are the same for every hold, so anyone may ask. No registry need exist; a hold does not
+// keep the registry itself alive.
 class DeviceManager::RemovalHold
 {
 public:
@@ -138,7 +138,7 @@ public:
     ~RemovalHold();
 
     // Whether `device` was announced removed and is kept only by the holds.
-    bool IsRemoved(const Device* device) const;
+    static bool IsRemoved(const Device* device);
     // Whether `contentRoot` is the content root (Device::GetContentRoot) of such a device.
-    bool IsRemovedContent(const ContentFolder* contentRoot) const;
+    static bool IsRemovedContent(const ContentFolder* contentRoot);
 };

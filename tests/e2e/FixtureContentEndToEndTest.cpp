@@ -1,6 +1,7 @@
 // Content operations over fixture folders while the fixtures come and go on the real line:
 // the registry's discoveries through the simulated widget, and fixture folders that finish
 // their changes on another thread, as the fixture link does.
+#include "content/operations/ContentDeleteOperation.h"
 #include "content/operations/ContentSyncOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "link/devices/DeviceManager.h"
@@ -102,6 +103,9 @@ TEST_F(FixtureContentEndToEnd, ASyncSkipsAFixtureThatLeavesAndItsFoldersLastTheR
     source.AddContent(QStringLiteral("one"), 1);
     source.AddContent(QStringLiteral("two"), 2);
 
+    // A wizard chose the fixtures for a later operation too; it holds the removals from then on.
+    auto wizard = std::make_unique<DeviceManager::RemovalHold>();
+
     // The first copy onto the leaving fixture waits; meanwhile it leaves and a discovery
     // drops it, and then the copy goes on.
     leavingGroup->SetHeld(MemoryFolder::Add);
@@ -121,15 +125,28 @@ TEST_F(FixtureContentEndToEnd, ASyncSkipsAFixtureThatLeavesAndItsFoldersLastTheR
         EXPECT_EQ(removed.size(), 1) << "the removal is announced at once";
         EXPECT_EQ(registry->FindDevice(kLeaving), nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        ASSERT_FALSE(leaving.isNull()) << "kept while the operation lives";
+        ASSERT_FALSE(leaving.isNull()) << "kept while the holds live";
         EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Skipped Stock: its fixture has left the line"});
         EXPECT_EQ(leavingGroup->Log().Lines("add"), QStringList{"add Stock/one@1"}) << "the copy under way ended";
         EXPECT_EQ(stayingGroup->Log().Lines("add"), QStringList({"add Stock/one@1", "add Stock/two@2"}));
     }
+
+    // The wizard's operation, built after the removal, skips it in each of its steps.
+    {
+        ContentDeleteOperation deletion;
+        deletion.SetRemovalHold(*wizard);
+        wizard.reset();
+        deletion.SetItems({leavingGroup->Child(0), stayingGroup->Child(0)});
+        FeedbackRecorder feedback;
+        EXPECT_EQ(deletion.Run(&feedback), 1);
+        EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Skipped Stock: its fixture has left the line"});
+        EXPECT_TRUE(leavingGroup->Log().Lines("remove").isEmpty());
+        EXPECT_EQ(stayingGroup->Log().Lines("remove"), QStringList{"remove Stock/one"});
+    }
     EXPECT_TRUE(PollUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return leaving.isNull();
-    })) << "deleted once the run has ended";
+    })) << "deleted once the last hold has ended";
     EXPECT_EQ(registry->FindDevice(kStaying), staying);
 }
 

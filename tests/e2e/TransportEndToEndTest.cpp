@@ -3,6 +3,7 @@
 #include "link/rdm/RDMProtocol.h"
 #include "link/rdm/RdmDefs.h"
 #include "link/transport/RdmWidget.h"
+#include "platform/system/Clock.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/QueueEventLog.h"
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -306,19 +308,36 @@ TEST_F(TransportEndToEnd, CommandsUsingTheWidgetRunInOrderFramedByTheQueueSignal
     EXPECT_EQ(sent.load(), 3);
 }
 
-// After 30 s without commands (virtual time) the line gets one all-zero frame.
+// After 30 s without commands (virtual time) the line gets one all-zero frame. When it comes
+// is taken on the line itself, so that a slow test thread cannot blur it.
 TEST_F(TransportEndToEnd, AnIdleQueueKeepsTheLineAliveWithAZeroFrame)
 {
+    struct FrameTimes : sim::LineFixture
+    {
+        QByteArray OnRequest(const QByteArray&) override { return {}; }
+        void OnDmxFrame(const QByteArray&) override
+        {
+            std::lock_guard lock(mutex);
+            atMs.append(platform::Clock::NowMs());
+        }
+        std::mutex mutex;
+        QList<qint64> atMs;
+    };
     BootRig(kRig);
     ASSERT_TRUE(Manager().HasWidget());
+    auto frameTimes = std::make_shared<FrameTimes>();
+    Line().Attach(frameTimes);
     QSignalSpy idle(&Manager(), &CommManager::CommandQueueIdle);
-    ASSERT_TRUE(RunOnCommandThread([] {}));
-    EXPECT_TRUE(Fixture().Frames().isEmpty());
+    std::atomic<qint64> lastCommandAt = 0;
+    ASSERT_TRUE(RunOnCommandThread([&] { lastCommandAt = platform::Clock::NowMs(); }));
     ASSERT_TRUE(PollUntil([&] { return idle.size() >= 1; }));
     const QList<QByteArray> frames = Fixture().Frames();
     ASSERT_GE(frames.size(), 1);
     EXPECT_EQ(frames[0], QByteArray(512, '\0'));
     EXPECT_EQ(Line().CurrentFrame(), QByteArray(512, '\0'));
+    std::lock_guard lock(frameTimes->mutex);
+    ASSERT_GE(frameTimes->atMs.size(), 1);
+    EXPECT_GE(frameTimes->atMs[0] - lastCommandAt, CommThread::kIdleFrameMs) << "not before 30 s of quiet";
 }
 
 // The widget is pulled out while a command waits for it to take a request: the command
