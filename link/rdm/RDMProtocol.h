@@ -129,8 +129,11 @@ public:
     virtual bool GetIdentify(RDMDevice* fixture, IFeedback* feedback);
     // The identify state the fixture `uid` last confirmed on the link (a GET answered or a
     // SET acknowledged by any engine), in the order the command thread ran them; none
-    // before either. Any thread.
+    // before either, and none after ForgetLastKnownIdentify. Any thread.
     static std::optional<bool> LastKnownIdentify(quint64 uid);
+    // The link has gone (CommManager's teardown): what the fixtures confirmed on it no
+    // longer holds.
+    static void ForgetLastKnownIdentify();
     // Stores a DEVICE_INFO record in the fixture; false, storing nothing, when `length`
     // is below the record's 19 bytes.
     virtual bool DecodeDeviceInfo(const quint8* data, int length, RDMDevice* fixture);

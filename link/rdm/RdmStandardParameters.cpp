@@ -153,6 +153,12 @@ std::optional<bool> RDMProtocol::LastKnownIdentify(quint64 uid)
     return known != knownIdentify.constEnd() ? std::optional<bool>(*known) : std::nullopt;
 }
 
+void RDMProtocol::ForgetLastKnownIdentify()
+{
+    std::lock_guard lock(identifyMutex);
+    knownIdentify.clear();
+}
+
 bool RDMProtocol::SetDmxStartAddress(RDMDevice* fixture, quint16 address, IFeedback* feedback)
 {
     if (!RunSet(fixture, PidDmxStartAddress, 50, UInt16Data(address),
