@@ -18,16 +18,20 @@ configure: $(BUILD_DIR)/build.ninja
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Starts the program on the simulated computer of the demo rig (its widget and fixtures).
-# Without a display it runs under a virtual one, so that it still starts.
+# Starts the program on the simulated computer of the demo rig (its widget and fixtures),
+# with <build>/run-data as its data folder, where the build stages the generated firmware
+# and content, and a documents folder of its own there, so the user's folders stay
+# untouched. Without a display it runs under a virtual one, so that it still starts.
 RIG ?= $(CURDIR)/sim/rigs/demo.json
+RUN_DATA = $(abspath $(BUILD_DIR))/run-data
+RUN_ENV = VELMORA_RIG="$(RIG)" VELMORA_APPDATA="$(RUN_DATA)" VELMORA_DOCUMENTS="$(RUN_DATA)/Documents"
 run: deps
 	$(MAKE) build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  VELMORA_RIG="$(RIG)" $(BUILD_DIR)/app/velmora; \
+	  $(RUN_ENV) $(BUILD_DIR)/app/velmora; \
 	else \
 	  echo "No display found: Velmora runs under a virtual display (xvfb-run)."; \
-	  VELMORA_RIG="$(RIG)" xvfb-run -a $(BUILD_DIR)/app/velmora; \
+	  $(RUN_ENV) xvfb-run -a $(BUILD_DIR)/app/velmora; \
 	fi
 
 test: deps

@@ -1,12 +1,16 @@
 #include "app/DeviceWindow.h"
 #include "app/SingleInstanceWrapper.h"
 #include "app/VelmoraApplication.h"
+#include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
+#include "fixtures/commands/QelContentDownloadCommand.h"
+#include "images/ui/PictureImport.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "link/devices/DeviceManager.h"
 #include "link/feedback/Feedback.h"
 #include "machine/Machine.h"
 
+#include <QErrorMessage>
 #include <QMessageBox>
 
 #include <memory>
@@ -50,10 +54,15 @@ int main(int argc, char** argv)
     CustomFileSystemEngineHandler fileEngine;
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
+    InstallPictureImport();
+    RegisterFirmware();
 
     int result = 0;
     {
         DeviceWindow window;
+        // Downloads run on the command thread; their errors are shown here, on this one.
+        QErrorMessage downloadErrors(&window);
+        QelContentDownloadCommand::SetErrorReceiver(&downloadErrors);
         window.show();
         QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
         // The fixtures are looked for at once, as the window opens.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 
 class Device;
 class IFeedback;
@@ -15,3 +16,6 @@ public:
     virtual ~IDiscoveryProtocol() = default;
     virtual void Discover(QList<Device*>* devices, IFeedback* feedback) = 0;
 };
+
+// Protocol objects that are QObjects answer qobject_cast to this interface by name.
+Q_DECLARE_INTERFACE(IDiscoveryProtocol, "IDiscoveryProtocol")

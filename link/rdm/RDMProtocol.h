@@ -30,6 +30,7 @@ class RDMDevice;
 class RDMProtocol : public QObject, public IDiscoveryProtocol
 {
     Q_OBJECT
+    Q_INTERFACES(IDiscoveryProtocol)
 public:
     // Answers the link to use for one transaction, or null when there is no widget.
     using LinkProvider = std::function<IRdmLink*()>;

@@ -1,5 +1,6 @@
 #include "sim/rig/FixtureRegistry.h"
 #include "sim/fixtures/FixtureJson.h"
+#include "sim/fixtures/TarvoLampJson.h"
 
 namespace sim {
 
@@ -11,6 +12,10 @@ FixtureRegistry FixtureRegistry::Standard()
         registry.Register(kind, [kind](const QJsonObject& settings, QString* error) -> std::shared_ptr<LineFixture> {
             return CreateFixtureFromJson(kind, settings, error);
         });
+    // Lamp fixtures of the Tarvo protocol.
+    registry.Register(QStringLiteral("tarvo-lamp"), [](const QJsonObject& settings, QString* error) -> std::shared_ptr<LineFixture> {
+        return CreateTarvoLampFromJson(settings, error);
+    });
     return registry;
 }
 

@@ -5,6 +5,7 @@
 #include "fixtures/QelFamilies.h"
 #include "fixtures/QelProtocol.h"
 #include "fixtures/QelRDM.h"
+#include "firmware/RegisterFirmware.h"
 #include "link/commands/CommManager.h"
 #include "link/commands/DiscoveryCommand.h"
 #include "link/commands/RDMChangeAddressCommand.h"
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <mutex>
 #include <set>
 
 using rdm::PidDiscUniqueBranch;
@@ -39,13 +41,6 @@ namespace {
 
 constexpr quint64 kFixture = 0x4142'0102'0304ull;
 
-QByteArray Rig(const QString& fixtures)
-{
-    return QStringLiteral(R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [ %1 ] } ] })")
-        .arg(fixtures)
-        .toUtf8();
-}
-
 QString Responder(quint64 uid, const QString& more = QString())
 {
     return QStringLiteral(R"({ "kind": "rdm-responder", "uid": "%1:%2" %3 })")
@@ -54,39 +49,53 @@ QString Responder(quint64 uid, const QString& more = QString())
         .arg(more.isEmpty() ? QString() : QStringLiteral(", ") + more);
 }
 
-QList<quint64> Uids(const QList<Device*>& devices)
+bool IsRdmBranch(const QByteArray& packet)
 {
-    QList<quint64> uids;
-    for (const Device* device : devices)
-        uids.append(device->GetUniqueId());
-    return uids;
+    return packet.size() >= 23 && quint8(packet[20]) == rdm::DiscoveryCommand
+        && RDMProtocol::ReadUInt16(reinterpret_cast<const quint8*>(packet.constData()) + 21) == PidDiscUniqueBranch;
+}
+
+// The lamp fixtures' discovery probe: '&', then sub-command 0x05.
+bool IsTarvoProbe(const QByteArray& packet)
+{
+    return packet.size() >= 2 && quint8(packet[0]) == 0x26 && quint8(packet[1]) == 0x05;
 }
 
 // Stands on the line beside the rig's fixtures and answers nothing. At one moment of a
-// discovery — the wake-up frame, or the n-th DISC_UNIQUE_BRANCH — it sets the clock to a
+// discovery — the wake-up frame, or the n-th request of a kind — it sets the clock to a
 // real line's pace, so that the discovery is surely still at that point when the test acts
 // on it, however slow the machine.
 class PaceSwitch : public sim::LineFixture
 {
 public:
-    // 0: at the first DMX frame; n: at the n-th branch request.
-    explicit PaceSwitch(int branch) : branch_(branch) {}
+    using Kind = bool (*)(const QByteArray&);
+    // At the first DMX frame.
+    PaceSwitch() = default;
+    // At the n-th request of the kind.
+    PaceSwitch(Kind kind, int count) : kind_(kind), count_(count) {}
 
     QByteArray OnRequest(const QByteArray& packet) override
     {
-        const bool branch = packet.size() >= 23 && quint8(packet[20]) == rdm::DiscoveryCommand
-                         && RDMProtocol::ReadUInt16(reinterpret_cast<const quint8*>(packet.constData()) + 21)
-                                == PidDiscUniqueBranch;
-        if (branch && ++branches_ == branch_)
-            Switch();
+        if (kind_ && kind_(packet)) {
+            std::lock_guard lock(mutex_);
+            seen_.append(packet);
+            if (seen_.size() == count_)
+                Switch();
+        }
         return {};
     }
     void OnDmxFrame(const QByteArray&) override
     {
-        if (branch_ == 0)
+        if (!kind_)
             Switch();
     }
     bool Switched() const { return switched_; }
+    // The requests of its kind so far.
+    int Seen() const
+    {
+        std::lock_guard lock(mutex_);
+        return int(seen_.size());
+    }
 
 private:
     void Switch()
@@ -95,8 +104,10 @@ private:
             platform::Clock::SetScale(1.0);
     }
 
-    const int branch_;
-    int branches_ = 0;
+    const Kind kind_ = nullptr;
+    const int count_ = 0;
+    mutable std::mutex mutex_;
+    QList<QByteArray> seen_;
     std::atomic<bool> switched_{false};
 };
 
@@ -131,19 +142,15 @@ protected:
         QSignalSpy added(DeviceManager::Instance(), &DeviceManager::DeviceAdded);
         DeviceManager::Instance()->Discover();
         ASSERT_TRUE(PollUntil([&] { return pace->Switched(); }, 60000));
-        branchesBeforeQuit = LineCount(rdm::DiscoveryCommand, PidDiscUniqueBranch);
+        seenBeforeQuit = pace->Seen();
         Quit();
         EXPECT_EQ(added.size(), 0);
     }
 
     QObject hooks;
-    int branchesBeforeQuit = -1;
+    int seenBeforeQuit = -1;
 
-    void Boot(const QString& fixtures)
-    {
-        const QByteArray rig = Rig(fixtures);
-        BootRig(rig.constData());
-    }
+    void Boot(const QString& fixtures) { BootFixtures(fixtures); }
 
     // Runs one discovery command with the RDM engine; its devices end up in `found`.
     void RunDiscoveryCommand()
@@ -618,7 +625,7 @@ TEST_F(DiscoveryEndToEnd, QuittingDuringTheWakeUpEndsTheDiscoveryAtOnce)
     BootDemoRig();
     const platform::ScopedTimeScale restore(platform::Clock::Scale());
     RecordingFeedback log;
-    QuitWhenSwitched(std::make_shared<PaceSwitch>(0), log);
+    QuitWhenSwitched(std::make_shared<PaceSwitch>(), log);
 
     EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
     EXPECT_TRUE(log.Texts().contains("Fixture discovery stopped: the command queue is closing."));
@@ -633,14 +640,30 @@ TEST_F(DiscoveryEndToEnd, QuittingMidSearchEndsTheDiscoveryAtOnce)
     BootDemoRig();
     const platform::ScopedTimeScale restore(platform::Clock::Scale());
     RecordingFeedback log;
-    QuitWhenSwitched(std::make_shared<PaceSwitch>(20), log);
+    const auto pace = std::make_shared<PaceSwitch>(&IsRdmBranch, 20);
+    QuitWhenSwitched(pace, log);
 
     EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
     EXPECT_TRUE(log.Texts().contains("RDM Discovery: Stopped."));
     EXPECT_FALSE(log.Texts().contains("RDM Discovery: Finished!"));
     EXPECT_EQ(LineCount(rdm::GetCommand, rdm::PidDeviceInfo), 0) << "no fixture is queried";
-    EXPECT_LE(LineCount(rdm::DiscoveryCommand, PidDiscUniqueBranch), branchesBeforeQuit + 1)
-        << "at most the branch on its way goes out after the quit";
+    EXPECT_LE(pace->Seen(), seenBeforeQuit + 1) << "at most the branch on its way goes out after the quit";
+}
+
+// The program's discovery searches for the lamp fixtures first: quitting in the middle of
+// that search ends it as promptly, and the RDM search never starts.
+TEST_F(DiscoveryEndToEnd, QuittingMidLampSearchEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    RegisterFirmware();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    const auto pace = std::make_shared<PaceSwitch>(&IsTarvoProbe, 20);
+    QuitWhenSwitched(pace, log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Starting.."));
+    EXPECT_LE(pace->Seen(), seenBeforeQuit + 1) << "at most the probe on its way goes out after the quit";
 }
 
 // A later discovery refreshes what the registry shows. The object views hold stays, and

@@ -47,6 +47,15 @@ void WidgetRigTest::BootRig(const char* rigJson)
     StartManager();
 }
 
+void WidgetRigTest::BootFixtures(const QString& fixtures)
+{
+    const QByteArray rig =
+        QStringLiteral(R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [ %1 ] } ] })")
+            .arg(fixtures)
+            .toUtf8();
+    BootRig(rig.constData());
+}
+
 void WidgetRigTest::BootTappedWidget(const sim::WidgetConfig& config)
 {
     BootTappedWidget(std::make_shared<sim::ProgrammedWidget>(config, std::make_shared<sim::DmxLine>()));

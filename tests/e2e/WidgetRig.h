@@ -38,6 +38,9 @@ protected:
 
     // Each boots the machine and then makes the CommManager.
     void BootRig(const char* rigJson);
+    // BootRig with one programmed widget (version 1.2) whose line holds `fixtures`: rig-file
+    // fixture objects, separated by commas.
+    void BootFixtures(const QString& fixtures);
     void BootTappedWidget(const sim::WidgetConfig& config = DefaultConfig());
     // The same with a widget of the test's own (its line gets the scripted fixture).
     void BootTappedWidget(std::shared_ptr<sim::ProgrammedWidget> widget);

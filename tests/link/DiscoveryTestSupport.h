@@ -9,6 +9,15 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// The unique ids of `devices`, in their order.
+inline QList<quint64> Uids(const QList<Device*>& devices)
+{
+    QList<quint64> uids;
+    for (const Device* device : devices)
+        uids.append(device->GetUniqueId());
+    return uids;
+}
+
 // The UIDs of the " RDM Discovery: Device found 0x..." lines among `texts`, in order.
 inline QList<quint64> FoundUidLines(const QStringList& texts)
 {
@@ -34,7 +43,8 @@ inline QList<quint64> MuteDestinations(const QList<QByteArray>& requests)
 }
 
 // A lamp fixture as the Tarvo discovery leaves it in the device list (protocol type 0,
-// upgradable, on the model table), until the real lamp-fixture class exists.
+// upgradable, on the model table). The real one, TarvoDevice, lives above the link, whose
+// tests do not link it.
 class StandInLampFixture : public Device
 {
     Q_OBJECT

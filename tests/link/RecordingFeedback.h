@@ -37,6 +37,15 @@ public:
         return texts;
     }
 
+    QStringList TextsStartingWith(const QString& start) const
+    {
+        QStringList texts;
+        for (const Line& line : lines)
+            if (line.text.startsWith(start))
+                texts.append(line.text);
+        return texts;
+    }
+
     QList<Line> lines;
     QList<FeedbackResult> results;
     int total = -1;

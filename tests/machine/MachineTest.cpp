@@ -172,7 +172,7 @@ TEST_F(MachineTest, TheDemoRigBootsWithTheStandardFixtures)
     EXPECT_EQ(options.rig->widgets[0].kind, sim::WidgetSpec::Kind::Unprogrammed);
     machine_ = Machine::Boot(std::move(options), &error);
     ASSERT_TRUE(machine_) << error.toStdString();
-    EXPECT_EQ(machine_->Widgets()[0].hardware.fixtures.size(), 4u);
+    EXPECT_EQ(machine_->Widgets()[0].hardware.fixtures.size(), 6u);
     // The firmware loader programs the widget, and the USB driver serves it.
     EXPECT_TRUE(std::dynamic_pointer_cast<sim::ProgrammedWidget>(machine_->DeviceOf(machine_->Widgets()[0])));
     EXPECT_TRUE(DeviceFile::Open("\\\\.\\qex_usb_dev00", DeviceFile::Access::Write));

@@ -1,3 +1,4 @@
+#include "sim/fixtures/QelFixture.h"
 #include "sim/rig/Rig.h"
 #include "sim/widget/ProgrammedWidget.h"
 #include "sim/widget/UnprogrammedWidget.h"
@@ -91,7 +92,12 @@ TEST(Rig, TheDemoRigUsesTheStandardFixtureKinds)
     auto hardware = sim::BuildWidget(rig->widgets[0], sim::FixtureRegistry::Standard(), &error);
     ASSERT_TRUE(hardware) << error.toStdString();
     EXPECT_TRUE(std::dynamic_pointer_cast<sim::UnprogrammedWidget>(hardware->device));
-    EXPECT_EQ(hardware->fixtures.size(), 4u);
+    EXPECT_EQ(hardware->fixtures.size(), 6u);
+    // The family fixtures come with content to show.
+    auto stageLeft = std::dynamic_pointer_cast<sim::QelFixture>(hardware->fixtures[0]);
+    ASSERT_TRUE(stageLeft);
+    EXPECT_EQ(stageLeft->Content().folders.size(), 4u);
+    EXPECT_EQ(stageLeft->Content().folders[41].files[2].name, "Waves");
     EXPECT_FALSE(sim::LoadRig("/nonexistent.json", sim::FixtureRegistry::Standard(), &error));
     EXPECT_TRUE(error.startsWith("/nonexistent.json: "));
 }
