@@ -277,6 +277,10 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
 {
     if (!data || length < 1 || length > kMaxRdmLength || !device_)
         return false;
+    // The calling thread is being stopped (the program is closing): whatever protocol asks,
+    // nothing more goes on the line.
+    if (Clock::StopRequested())
+        return false;
     SetMode(kModeRdm);
 
     // The messages of one request: a short one fits a single packet; a longer one goes

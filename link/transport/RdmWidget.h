@@ -37,8 +37,8 @@ class DeviceFile;
 // device could not be opened or a reader failed (both until the widget is made anew)
 // and while the last packet write failed.
 //
-// Waits for an exchange or a reply end early when the calling thread is stopped
-// (platform::Clock::StopRequested): a send then answers false and a receive 0.
+// A thread that is being stopped (platform::Clock::StopRequested) sends no more RDM
+// requests (the send answers false), and its waits for an exchange or a reply end at once.
 //
 // Threads: construction and destruction on one thread, with no other call running;
 // everything else from any thread, though RDM exchanges come from the command thread.
