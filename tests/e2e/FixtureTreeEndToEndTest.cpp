@@ -39,6 +39,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <array>
 #include <atomic>
 #include <map>
 
@@ -951,6 +952,22 @@ TEST_F(FixtureTreeEndToEnd, ANodeThatGoesWithAChangePendingTellsItsCaller)
     Drain();  // the command still runs; its keeper lets it go
     EXPECT_EQ(feedback.lines.size(), linesThen) << "nothing reaches the caller after Finished";
     EXPECT_EQ(SimFolders(k101), (QList<int>{45, 46}));
+}
+
+TEST_F(FixtureTreeEndToEnd, ChangesStillPendingWhenTheQueueStopsEndAsFailures)
+{
+    AddSimFolder(k101, 45, "Show");
+    QelRDMContentGroup* user = UserGroup(k101);
+    std::array<RecordingFeedback, 3> feedbacks;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(user->CreateFolder(QStringLiteral("New"), 46 + i, 0, &feedbacks[std::size_t(i)]));
+    Quit();  // the program ends: the queue stops, whatever it still holds
+    for (const RecordingFeedback& feedback : feedbacks) {
+        EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackFailure});
+        EXPECT_EQ(feedback.Texts(FeedbackError),
+                  QStringList{"The command queue stopped before User Content's change finished"});
+    }
+    fixtures_.clear();  // the commands, run or not, go with the tree
 }
 
 } // namespace
