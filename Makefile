@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test check-sanitizers bench clean
 
 all: build
 
@@ -38,10 +38,20 @@ test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The whole suite built with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer
+# in a build folder of its own; any report fails the build or the test that made it.
+SANITIZER_BUILD_DIR ?= $(BUILD_DIR)-asan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+check-sanitizers: deps
+	cmake -S . -B $(SANITIZER_BUILD_DIR) -G Ninja -DVELMORA_SANITIZE=ON $(CMAKE_FLAGS)
+	$(SANITIZER_ENV) cmake --build $(SANITIZER_BUILD_DIR) -j $(JOBS)
+	cd $(SANITIZER_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
+
 bench: deps
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR)-bench -j $(JOBS)
 	@for b in $(BUILD_DIR)-bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(SANITIZER_BUILD_DIR)

@@ -12,9 +12,10 @@
 #include "content/operations/ContentCopyOperation.h"
 #include "content/operations/ContentSyncOperation.h"
 #include "content/policies/NamedPolicies.h"
+#include "fixtures/QelFamilies.h"
 #include "fixtures/QelRDM.h"
 #include "fixtures/operations/ContentDeleteAllOperations.h"
-#include "fixtures/tree/QelPendingCommands.h"
+#include "content/operations/FeedbackWrapper.h"
 #include "fixtures/tree/QelRDMContentAggregate.h"
 #include "fixtures/tree/QelRDMContentFolder.h"
 #include "fixtures/tree/QelRDMContentGroup.h"
@@ -23,6 +24,7 @@
 #include "images/CindralImage.h"
 #include "link/commands/CommManager.h"
 #include "link/commands/Command.h"
+#include "link/devices/DeviceManager.h"
 #include "link/rdm/RdmDefs.h"
 #include "link/ui/OperationDialog.h"
 #include "sim/fixtures/QelFixture.h"
@@ -32,9 +34,11 @@
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
 
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTextEdit>
 #include <QThread>
 #include <QTimer>
@@ -939,19 +943,76 @@ TEST_F(FixtureTreeEndToEnd, DeletingAllMosavraContentErasesTheGroupsFoldersOneBy
 
 // ---- the fixture goes ------------------------------------------------------------------
 
-TEST_F(FixtureTreeEndToEnd, ANodeThatGoesWithAChangePendingTellsItsCaller)
+TEST_F(FixtureTreeEndToEnd, ANodeThatGoesWithAChangePendingEndsTheWaitingStep)
 {
     AddSimFolder(k101, 45, "Show");
     QelRDMContentGroup* user = UserGroup(k101);
-    RecordingFeedback feedback;
-    ASSERT_TRUE(user->CreateFolder(QStringLiteral("Late"), 46, 0, &feedback));
-    fixtures_.erase(k101);  // the registry dropped the fixture
-    EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackFailure});
-    EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{QelPendingCommands::RemovedText("User Content")});
-    const int linesThen = int(feedback.lines.size());
+    RecordingFeedback parent;
+    FeedbackWrapper wrapper(&parent);
+    {
+        FeedbackWrapper::Lease lease(wrapper, user);
+        ASSERT_TRUE(user->CreateFolder(QStringLiteral("Late"), 46, 0, lease.Feedback()));
+    }
+    fixtures_.erase(k101);  // the fixture object goes, and its tree with it
+    EXPECT_EQ(wrapper.WaitForCompletion(), 1);
+    EXPECT_EQ(parent.Texts(FeedbackError), QStringList{"User Content was removed before its change finished"});
     Drain();  // the command still runs; its keeper lets it go
-    EXPECT_EQ(feedback.lines.size(), linesThen) << "nothing reaches the caller after Finished";
+    EXPECT_EQ(FeedbackWrapper::OutstandingLeases(), 0);
+    EXPECT_EQ(parent.Texts(FeedbackError).size(), 1) << "nothing reaches the step after its end";
     EXPECT_EQ(SimFolders(k101), (QList<int>{45, 46}));
+}
+
+TEST_F(FixtureTreeEndToEnd, AFixtureDroppedWhileAnOperationHoldsItsFoldersIsSkipped)
+{
+    RegisterQelFamilies();
+    AddSimFolder(k101, 41, "Shows", {{1, "Sunrise", 0xD000'0001}});
+    AddSimFolder(k102, 41, "Shows", {{1, "Sunrise", 0xD000'0002}});
+    DeviceManager* registry = DeviceManager::Instance();
+    const auto discover = [&] {
+        QSignalSpy completed(registry, &DeviceManager::DiscoveryCompleted);
+        registry->Discover();
+        return PollUntil([&] { return !completed.isEmpty(); }, 60000);
+    };
+    ASSERT_TRUE(discover());
+    auto* stays = qobject_cast<QelRDM*>(registry->FindDevice(k101));
+    auto* leaves = qobject_cast<QelRDM*>(registry->FindDevice(k102));
+    ASSERT_TRUE(stays && leaves);
+    QList<ContentFolder*> targets{stays->GetUserContentGroup(), leaves->GetUserContentGroup()};
+    Drain();
+
+    // Chosen while both were there; the operations hold the registry's removals from now on.
+    MemoryFolder package(BREVANTContentPackagePolicy::Instance(), QStringLiteral("Package"));
+    package.AddFolder(QStringLiteral("Logos"), 42, BREVANTContentFolderPolicy::Instance())
+        ->Adopt(MakeTestImage<BrevantImage>(1, "Welcome", 0xD000'0003, 1).release());
+    auto clone = std::make_unique<ContentSyncOperation>();
+    clone->SetSource(&package);
+    clone->SetTargets(targets);
+    auto wipe = std::make_unique<ContentDeleteUserContentOperation>();
+    wipe->SetDevices({stays, leaves});
+
+    Line().Detach(RigResponder(1));
+    ASSERT_TRUE(discover());
+    EXPECT_EQ(registry->FindDevice(k102), nullptr) << "announced removed";
+    const QPointer<QelRDM> kept(leaves);
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(kept.isNull()) << "held while the operations live";
+
+    const Outcome cloned = RunThroughDialog(*clone);
+    EXPECT_EQ(cloned.result, 1);
+    EXPECT_TRUE(cloned.log.contains(QStringLiteral("Skipped User Content: its fixture has left the line")))
+        << cloned.log.toStdString();
+    EXPECT_FALSE(SimRecord(k101, 42, 1).isEmpty());
+    const Outcome wiped = RunThroughDialog(*wipe);
+    EXPECT_EQ(wiped.result, 1);
+    EXPECT_TRUE(wiped.log.contains(QStringLiteral("Skipped Device 0x7ff000000102: it has left the line")));
+    EXPECT_EQ(SimFolders(k101), QList<int>{});
+    EXPECT_EQ(stays->GetUserContentGroup()->ChildCount(), 0);
+
+    clone.reset();
+    wipe.reset();
+    // deleteLater, outside any event loop: deferred deletions are delivered by hand.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(kept.isNull()) << "let go of once nothing holds it";
 }
 
 TEST_F(FixtureTreeEndToEnd, ChangesStillPendingWhenTheQueueStopsEndAsFailures)

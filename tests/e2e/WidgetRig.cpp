@@ -59,12 +59,17 @@ void WidgetRigTest::BootFixtures(const QString& fixtures)
 
 void WidgetRigTest::BootTappedWidget(const sim::WidgetConfig& config)
 {
+    BootTappedWidget(std::make_shared<sim::ProgrammedWidget>(config, std::make_shared<sim::DmxLine>()));
+}
+
+void WidgetRigTest::BootTappedWidget(std::shared_ptr<sim::ProgrammedWidget> widget)
+{
     BootMachine();
     if (HasFatalFailure())
         return;
-    line_ = std::make_shared<sim::DmxLine>();
+    line_ = widget->Line();
     line_->Attach(fixture_);
-    tap_ = std::make_shared<drivers_test::TappedDevice>(std::make_shared<sim::ProgrammedWidget>(config, line_));
+    tap_ = std::make_shared<drivers_test::TappedDevice>(std::move(widget));
     port_ = machine_->Plug(tap_);
     StartManager();
 }

@@ -42,6 +42,8 @@ protected:
     // fixture objects, separated by commas.
     void BootFixtures(const QString& fixtures);
     void BootTappedWidget(const sim::WidgetConfig& config = DefaultConfig());
+    // The same with a widget of the test's own (its line gets the scripted fixture).
+    void BootTappedWidget(std::shared_ptr<sim::ProgrammedWidget> widget);
     // A machine with nothing plugged in.
     void BootEmpty();
     static sim::WidgetConfig DefaultConfig(); // version {1, 2}
