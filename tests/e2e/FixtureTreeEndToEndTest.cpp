@@ -279,7 +279,7 @@ protected:
 
     // Clones a package whose folder "Shows" (45) holds `image` to the user groups of `uids`
     // through the operation dialog. The package (with `image`) stays for the test.
-    Outcome CloneShowsTo(const QList<quint64>& uids, BrevantImage* image)
+    Outcome CloneShowsTo(const QList<quint64>& uids, Content* image)
     {
         QList<ContentFolder*> targets;
         for (quint64 uid : uids)
@@ -834,6 +834,21 @@ TEST_F(FixtureTreeEndToEnd, ACloneToSeveralFixturesSendsEachPacketOnce)
         EXPECT_EQ(folder->GetName(), "Shows");
         ASSERT_EQ(Numbers(folder), QList<int>{3});
         EXPECT_EQ(qobject_cast<Content*>(folder->Child(0))->Key(), image->Key());
+    }
+}
+
+TEST_F(FixtureTreeEndToEnd, AnImageOfTheOtherFamilyIsConvertedForSeveralFixturesAsForOne)
+{
+    CindralImage* image = MakeTestImage<CindralImage>(2, "Glow", 0xA000'0023, 3).release();
+    const Outcome outcome = CloneShowsTo({k101, k102}, image);
+    EXPECT_EQ(outcome.result, 0) << outcome.log.toStdString();
+    for (quint64 uid : {k101, k102}) {
+        QelRDMContentFolder* folder = UserFolder(uid, 45);
+        ASSERT_TRUE(folder);
+        ASSERT_EQ(folder->ChildCount(), 1);
+        auto* converted = qobject_cast<BrevantImage*>(folder->Child(0));
+        ASSERT_TRUE(converted) << "uploaded as an image of the fixtures' family";
+        EXPECT_EQ(SimRecord(uid, 45, 3), Record(converted));
     }
 }
 
