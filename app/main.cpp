@@ -2,6 +2,7 @@
 #include "app/SingleInstanceWrapper.h"
 #include "app/VelmoraApplication.h"
 #include "fixtures/QelFamilies.h"
+#include "images/ui/PictureImport.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "link/devices/DeviceManager.h"
 #include "link/feedback/Feedback.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     CustomFileSystemEngineHandler fileEngine;
     RegisterFeedbackMetaTypes();
     RegisterQelFamilies();
+    InstallPictureImport();
 
     int result = 0;
     {
