@@ -70,9 +70,8 @@ QCheckBox* OptionBox(const QString& text, const QString& objectName, bool checke
 
 } // namespace
 
-MosavraDialog::RestoreCursorGroupBox::RestoreCursorGroupBox(const QString& title, MosavraWidget*& canvas,
-                                                            QWidget* parent)
-    : QGroupBox(title, parent), canvas_(canvas)
+MosavraDialog::RestoreCursorGroupBox::RestoreCursorGroupBox(const QString& title, QWidget* parent)
+    : QGroupBox(title, parent)
 {
     setMouseTracking(true);
 }
@@ -223,7 +222,7 @@ QWidget* MosavraDialog::BuildTemplatesGroup()
 
 QWidget* MosavraDialog::BuildMosavraGroup()
 {
-    auto* group = new RestoreCursorGroupBox(tr("Mosavra"), canvas_);
+    auto* group = new RestoreCursorGroupBox(tr("Mosavra"));
     group->setObjectName(QStringLiteral("mosavraGroup"));
     auto* layout = new QVBoxLayout(group);
 
@@ -250,6 +249,7 @@ QWidget* MosavraDialog::BuildMosavraGroup()
     layout->addLayout(labels);
 
     canvas_ = new MosavraWidget(this);
+    group->SetCanvas(canvas_);
     connect(this, &MosavraDialog::repaintPreview, canvas_, qOverload<>(&QWidget::repaint));
     connect(canvas_, &MosavraWidget::onFixtureSelected, this, &MosavraDialog::onFixtureSelected);
     connect(canvas_, &MosavraWidget::onFixtureDeleted, this, &MosavraDialog::onFixtureDeleted);

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QItemSelection>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -104,13 +105,14 @@ public:
     class RestoreCursorGroupBox : public QGroupBox
     {
     public:
-        RestoreCursorGroupBox(const QString& title, MosavraWidget*& canvas, QWidget* parent = nullptr);
+        explicit RestoreCursorGroupBox(const QString& title, QWidget* parent = nullptr);
+        void SetCanvas(MosavraWidget* canvas) { canvas_ = canvas; }
 
     protected:
         void mouseMoveEvent(QMouseEvent* event) override;
 
     private:
-        MosavraWidget*& canvas_;
+        QPointer<MosavraWidget> canvas_;
     };
 
 signals:

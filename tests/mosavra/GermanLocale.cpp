@@ -1,9 +1,9 @@
 #include "tests/mosavra/GermanLocale.h"
 
-#include "tests/common/TestEnvironment.h"
-
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <clocale>
 #include <cstdio>
@@ -12,16 +12,26 @@ namespace {
 
 const char* const kLocaleName = "de_DE.UTF-8";
 
-// The folder that holds the compiled locale, built once per process.
+// The folder that holds the compiled locale. Compiling takes seconds, so the first test
+// process that needs it builds it for the whole build tree: into a folder of its own,
+// which it then renames into place in one step, so that a process running beside it
+// finds either no locale or a complete one.
 QString LocaleFolder()
 {
     static const QString folder = [] {
-        const QString dir = testing_env::TemporaryRoot() + QStringLiteral("/locales");
-        QDir().mkpath(dir);
-        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("de_DE"),
-                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"),
-                                                        dir + QLatin1Char('/') + QLatin1String(kLocaleName)});
-        return dir;
+        const QString shared = QStringLiteral(VELMORA_TEST_LOCALE_FOLDER);
+        const QString target = shared + QLatin1Char('/') + QLatin1String(kLocaleName);
+        QDir().mkpath(shared);
+        if (!QFileInfo::exists(target)) {
+            QTemporaryDir building(shared + QStringLiteral("/building-XXXXXX"));
+            const QString built = building.filePath(QLatin1String(kLocaleName));
+            QProcess::execute(QStringLiteral("localedef"),
+                              {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                               QStringLiteral("UTF-8"), built});
+            // Fails when another process was first: its locale serves as well.
+            QDir().rename(built, target);
+        }
+        return shared;
     }();
     return folder;
 }

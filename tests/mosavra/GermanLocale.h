@@ -8,8 +8,9 @@
 
 // Runs the process under the German locale for its life: the C runtime (decimal comma
 // for printf and scanf), the environment and Qt's default locale. The locale is built
-// from the system's locale sources with localedef into a folder of this test process,
-// so the test needs no locale installed by hand. Restores everything afterwards.
+// from the system's locale sources (the "locales" package) with localedef into the
+// build tree when a test first needs it, so no locale has to be installed by hand.
+// Restores everything afterwards.
 class GermanLocale
 {
 public:

@@ -208,6 +208,7 @@ TEST_F(CreatorCanvasTest, TheMediaRectangleIsGrabbedByItsHandlesAndSavedOnReleas
 
 TEST_F(CreatorCanvasTest, HoveringAnEdgeShowsItsResizeCursorUntilThePointerLeaves)
 {
+    dialog_->show(); // laid out, so the group box knows where its children are
     Hover(Canvas(), {81, 160});
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::SizeHorCursor);
@@ -215,6 +216,9 @@ TEST_F(CreatorCanvasTest, HoveringAnEdgeShowsItsResizeCursorUntilThePointerLeave
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::SizeFDiagCursor);
     Hover(Canvas(), kSeventh);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "none over a fixture";
+    Hover(Canvas(), {81, 160});
+    Hover(Widget<QWidget>("mosavraGroup"), {2, 2}); // the group box around the canvas, off its children
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     Hover(Canvas(), {81, 160});
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(Canvas(), &leave);
