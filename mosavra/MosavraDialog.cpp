@@ -39,9 +39,9 @@ namespace {
 
 constexpr int kTemplatesGroupWidth = 170;
 constexpr int kMainSpacing = 8;
-// Room left around the content, and the screen height left free for the desktop's
+// Room added to the content's size, and the screen height left free for the desktop's
 // panels, when the window sizes itself.
-constexpr int kContentMargin = 4;
+constexpr QSize kContentMargin{4, 4};
 constexpr int kScreenHeightReserve = 80;
 constexpr int kMediaNameMaxHeight = 60;
 constexpr QSize kExpandButtonMax{70, 25};
@@ -178,7 +178,7 @@ void MosavraDialog::FitToScreen()
 {
     QWidget* content = scrollArea_->widget();
     content->adjustSize();
-    const QSize wanted = content->sizeHint() + QSize(2 * kContentMargin, 2 * kContentMargin);
+    const QSize wanted = content->sizeHint() + kContentMargin;
     const QRect screenArea = screen()->geometry();
     resize(std::min(wanted.width(), screenArea.width()),
            std::min(wanted.height(), screenArea.height() - kScreenHeightReserve));

@@ -1,6 +1,7 @@
 #include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/mosavra/CreatorTestSupport.h"
 
+#include "mosavra/MosavraCreator.h"
 #include "mosavra/TemplateFile.h"
 
 #include <QAbstractItemModelTester>
@@ -10,6 +11,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 
 using namespace creator_testing;
@@ -80,6 +82,25 @@ TEST_F(CreatorTemplatesTest, TheWindowOpensWithItsControlsInTheirFirstState)
         EXPECT_FALSE(slider->isEnabled()) << s.name;
     }
     EXPECT_TRUE(Widget<QSlider>("sampleSizeSlider")->invertedAppearance());
+    const QRect screen = Dialog().screen()->geometry();
+    EXPECT_LE(Dialog().width(), screen.width());
+    EXPECT_LE(Dialog().height(), screen.height() - 80);
+}
+
+TEST_F(CreatorTemplatesTest, TheCreatorOpensModallyAndSavesTheTemplatesWhenClosed)
+{
+    QWidget parent;
+    ModalDialogDriver driver;
+    driver.Then<MosavraDialog>([](MosavraDialog* d) {
+        EXPECT_EQ(d->windowTitle(), "Mosavra Creator");
+        EXPECT_TRUE(d->isModal());
+        d->findChild<QPushButton*>("addBrevantTemplateButton")->click();
+        d->CurrentTemplate()->name = QStringLiteral("Renamed in memory");
+        d->findChild<QPushButton*>("closeButton")->click();
+    });
+    OpenMosavraCreator(&parent);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(TemplatesText().contains(R"(name="Renamed in memory")"));
 }
 
 TEST_F(CreatorTemplatesTest, NewTemplatesTakeTheFirstFreeNumberAndCopyOnlyFromTheirOwnFamily)
