@@ -206,6 +206,15 @@ TEST_F(CreatorMediaTest, PlaybackLoopsAndAPauseStopsAllStepping)
     const qint64 later = platform::Clock::NowMs() + 2000; // past any frame that was due
     PollUntil([&] { return platform::Clock::NowMs() > later; });
     EXPECT_EQ(Slider("frameSlider")->value(), paused);
+
+    // New media keeps playing when it is animated, and stops playback when it is not.
+    ClickButton("playPauseButton");
+    ASSERT_TRUE(Dialog().OpenMedia(clip));
+    EXPECT_TRUE(Dialog().IsPlaying());
+    ASSERT_TRUE(Dialog().OpenMedia(Picture("still.png", QSize(64, 64))));
+    EXPECT_FALSE(Dialog().IsPlaying());
+    EXPECT_FALSE(Dialog().FrameTimer().IsArmed());
+    EXPECT_EQ(play->accessibleName(), "Play");
 }
 
 // At real time: a window whose timer thread slept through its frame would hold the test
