@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench screenshots clean
+.PHONY: all deps configure build run test check-sanitizers bench screenshots clean
 
 all: build
 
@@ -46,10 +46,20 @@ screenshots: deps
 	$(MAKE) build
 	xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" $(BUILD_DIR)/tools/screenshots/screenshots "$(SCREENSHOTS)"
 
+# The whole suite built with AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer
+# in a build folder of its own; any report fails the build or the test that made it.
+SANITIZER_BUILD_DIR ?= $(BUILD_DIR)-asan
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+check-sanitizers: deps
+	cmake -S . -B $(SANITIZER_BUILD_DIR) -G Ninja -DVELMORA_SANITIZE=ON $(CMAKE_FLAGS)
+	$(SANITIZER_ENV) cmake --build $(SANITIZER_BUILD_DIR) -j $(JOBS)
+	cd $(SANITIZER_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
+
 bench: deps
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR)-bench -j $(JOBS)
 	@for b in $(BUILD_DIR)-bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(SANITIZER_BUILD_DIR)

@@ -55,6 +55,11 @@ bool ContentFolder::IsInside(const ContentFolder* other) const
 
 void ContentFolder::Reload(bool) {}
 
+bool ContentFolder::ChildrenRead() const
+{
+    return true;
+}
+
 bool ContentFolder::IsChildrenReadOnly()
 {
     return false;

@@ -23,6 +23,9 @@ class QWidget;
 //   thread. The outcome then arrives exactly once as IFeedback::Finished, progress texts as
 //   IFeedback::AddString; the feedback is not called after Finished. A caller that passes
 //   no feedback learns only whether the change was refused at once.
+// - A folder destroyed while a change it accepted is pending never calls that change's
+//   feedback again (not even Finished): its destruction is the change's end, which the
+//   waiting step hears (FeedbackWrapper::Lease).
 // - A folder announces every child that enters or leaves it (also through a Reload) with
 //   FolderAdded / FolderRemoved / ContentAdded / ContentRemoved, in the thread that owns it.
 // - Items handed to AddChild belong to the folder once it answered true; on a false answer
@@ -54,6 +57,11 @@ public:
     virtual const ContentBase* Child(int index) const = 0;
     // Re-reads the children (with `deep`, the sub-folders' children too). Default: nothing.
     virtual void Reload(bool deep);
+    // Whether the children could be read. A folder whose listing failed (a package that is
+    // damaged or cannot be decoded, a fixture that did not answer) answers false and holds
+    // what it could read, which is not what it holds: nothing may be concluded from its
+    // missing children. Default: true.
+    virtual bool ChildrenRead() const;
     // The range of addresses children may have.
     virtual int MinAddress() = 0;
     virtual int MaxAddress() = 0;

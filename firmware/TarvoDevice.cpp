@@ -141,3 +141,51 @@ void TarvoDevice::BuildParameterTable(QStandardItemModel* model)
     if (fastMode_ != kNoValue)
         row("Fast Mode", ZeroOr(fastMode_, "On", "Off"));
 }
+
+bool TarvoDevice::CopyValues(const Device& fresh)
+{
+    bool changed = Device::CopyValues(fresh);
+    const auto* other = qobject_cast<const TarvoDevice*>(&fresh);
+    if (!other)
+        return changed;
+    changed |= TakeValue(manufacturer_, other->manufacturer_);
+    changed |= TakeValue(deviceType_, other->deviceType_);
+    changed |= TakeValue(modelName_, other->modelName_);
+    changed |= TakeValue(deviceName_, other->deviceName_);
+    changed |= TakeValue(mode_, other->mode_);
+    changed |= TakeValue(dmxAddress_, other->dmxAddress_);
+    changed |= TakeValue(panTiltSwap_, other->panTiltSwap_);
+    changed |= TakeValue(panInvert_, other->panInvert_);
+    changed |= TakeValue(tiltInvert_, other->tiltInvert_);
+    changed |= TakeValue(displayInvert_, other->displayInvert_);
+    changed |= TakeValue(displayOn_, other->displayOn_);
+    changed |= TakeValue(lampLimit_, other->lampLimit_);
+    changed |= TakeValue(lampOnOff_, other->lampOnOff_);
+    changed |= TakeValue(presetPlaying_, other->presetPlaying_);
+    changed |= TakeValue(shutdownTime_, other->shutdownTime_);
+    changed |= TakeValue(dataLossTime_, other->dataLossTime_);
+    changed |= TakeValue(encoderDisable_, other->encoderDisable_);
+    changed |= TakeValue(lensType_, other->lensType_);
+    changed |= TakeValue(fastMode_, other->fastMode_);
+    changed |= TakeValue(auxiliary1_, other->auxiliary1_);
+    changed |= TakeValue(lampStatus_, other->lampStatus_);
+    changed |= TakeValue(lampHours_, other->lampHours_);
+    changed |= TakeValue(lampStrikes_, other->lampStrikes_);
+    changed |= TakeValue(deviceHours_, other->deviceHours_);
+    changed |= TakeValue(softwareVersion_, other->softwareVersion_);
+    changed |= TakeValue(buildStatus_, other->buildStatus_);
+    changed |= TakeValue(auxiliary3_, other->auxiliary3_);
+    changed |= TakeValue(voltage_, other->voltage_);
+    changed |= TakeValue(current_, other->current_);
+    changed |= TakeValue(lampSensor1_, other->lampSensor1_);
+    changed |= TakeValue(lampSensor2_, other->lampSensor2_);
+    changed |= TakeValue(frequency_, other->frequency_);
+    changed |= TakeValue(dmxPersonality_, other->dmxPersonality_);
+    changed |= TakeValue(dmxFootprint_, other->dmxFootprint_);
+    for (int sensor = 0; sensor < 4; ++sensor)
+        for (int reading = 0; reading < 3; ++reading)
+            changed |= TakeValue(temperatures_[sensor][reading], other->temperatures_[sensor][reading]);
+    for (int fan = 0; fan < 5; ++fan)
+        changed |= TakeValue(fanSpeeds_[fan], other->fanSpeeds_[fan]);
+    return changed;
+}

@@ -113,6 +113,9 @@ public:
     static constexpr quint16 kNoValue = 0xFFFF;
     static constexpr quint8 kNoFanSpeed = 0xFF;
 
+protected:
+    bool CopyValues(const Device& fresh) override;
+
 private:
     QString manufacturer_ = QStringLiteral("Quorvane");
     quint16 deviceType_ = 0;

@@ -2,6 +2,7 @@
 
 #include "link/feedback/Feedback.h"
 #include "link/rdm/RdmText.h"
+#include "platform/system/Clock.h"
 
 using rdm::Hex;
 
@@ -20,6 +21,9 @@ void TarvoDiscoverySearch::Search(quint32 low, quint32 high)
 
 void TarvoDiscoverySearch::SearchRange(quint32 low, quint32 high)
 {
+    // The thread's stop (the program is closing) is looked at for every range.
+    if (platform::Clock::StopRequested())
+        stopped_ = true;
     if (stopped_)
         return;
     Report(QStringLiteral(" Tarvo Discovery: Searching range 0x%1 - 0x%2").arg(Hex(low), Hex(high)));

@@ -62,7 +62,7 @@ ArchiveResult ExportPackage(ContentFolder* package, const QString& archivePath, 
 
 ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root, const OperationRunner& run)
 {
-    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading;
+    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading(archivePath);
     if (const ArchiveResult readable = CheckReadable(archivePath); !readable)
         return readable;
     ContentLibraryPackageFile package(BREVANTContentPackagePolicy::Instance(), nullptr,
@@ -76,7 +76,7 @@ ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root
 ArchiveResult ImportCollages(const QString& archivePath, MosavraContentLibraryPackage* package,
                              const OperationRunner& run)
 {
-    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading;
+    CustomFileSystemEngineHandler::ArchiveReaderEnabler reading(archivePath);
     if (const ArchiveResult readable = CheckReadable(archivePath); !readable)
         return readable;
     const bool second = qobject_cast<CindralMosavraContentLibraryPackage*>(package) != nullptr;

@@ -142,13 +142,15 @@ void PlainDeviceView::OnDeviceAdded(Device* device)
         devices_->insertItem(row, item);
     }
     RefreshItem(item, device);
-    connect(device, &Device::AddressChanged, this, [this, uid] {
+    const auto refresh = [this, uid] {
         Device* current = DeviceManager::Instance()->FindDevice(uid);
         if (QListWidgetItem* entry = ItemFor(uid); current && entry)
             RefreshItem(entry, current);
         if (SelectedUid() == uid)
             ShowParameters();
-    });
+    };
+    connect(device, &Device::AddressChanged, this, refresh);
+    connect(device, &Device::ValuesChanged, this, refresh);
 }
 
 void PlainDeviceView::OnDeviceRemoved(Device* device)

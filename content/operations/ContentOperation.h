@@ -1,8 +1,11 @@
 #pragma once
 
+#include "link/devices/DeviceManager.h"
 #include "link/operation/Operation.h"
 
 #include <QList>
+
+#include <optional>
 
 class ContentBase;
 class ContentFolder;
@@ -18,6 +21,11 @@ class ContentFolder;
 //
 // Run answers a step result: 0 success, 1 failure, 2 cancelled. Failures are reported as
 // texts with FeedbackError through the feedback.
+//
+// Fixtures: an operation holds a DeviceManager::RemovalHold from its construction to its
+// destruction, so that the fixture folders it was given stay in memory however the
+// registry changes meanwhile; it skips, with an error text, a folder whose fixture was
+// announced removed (IsOfRemovedFixture, which every step routine asks too).
 class ContentOperation : public Operation
 {
     Q_OBJECT
@@ -37,9 +45,18 @@ public:
     static void SetMessageReceiver(QObject* receiver);
     static QObject* MessageReceiver();
 
+    // Keeps a hold of the one who chose the operation's folders (a wizard that listed the
+    // fixtures) for the operation's life, so that it covers the run even when its giver
+    // ends first. GUI thread, before Run.
+    void SetRemovalHold(const DeviceManager::RemovalHold& hold) { givenHold_.emplace(hold); }
+
 signals:
     // Asks the GUI to show an information box.
     void InformationMessageBox(const QString& title, const QString& text);
+
+private:
+    DeviceManager::RemovalHold removalHold_;
+    std::optional<DeviceManager::RemovalHold> givenHold_;
 };
 
 // An operation over a list of nodes, in the order given, with flags of its own and, for the

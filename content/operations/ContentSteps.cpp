@@ -5,6 +5,7 @@
 #include "content/operations/FeedbackWrapper.h"
 #include "content/policies/ContentPolicy.h"
 #include "content/policies/PolicyFolder.h"
+#include "link/devices/DeviceManager.h"
 
 #include <QSet>
 
@@ -41,10 +42,15 @@ QString NameOrNone(const ContentBase* node)
 template <class Change>
 int RunChange(IFeedback* feedback, const ContentFolder* folder, const QString& failure, Change change)
 {
+    // Its fixture has gone: nothing there would carry the change out.
+    if (IsOfRemovedFixture(folder)) {
+        feedback->AddString(SkippedFixtureText(folder), FeedbackError);
+        return 1;
+    }
     FeedbackWrapper wrapper(feedback);
     bool started = false;
     {
-        FeedbackWrapper::Lease lease(wrapper);
+        FeedbackWrapper::Lease lease(wrapper, folder);
         started = change(lease.Feedback());
         if (!started)
             lease.Refused();
@@ -75,6 +81,19 @@ bool NoFreeAddress(IFeedback* feedback, const ContentFolder* folder, const QStri
 }
 
 } // namespace
+
+bool IsOfRemovedFixture(const ContentFolder* folder)
+{
+    if (!folder)
+        return false;
+    ContentLocker lock(&ContentMutex);
+    return DeviceManager::RemovalHold::IsRemovedContent(folder->GetRoot());
+}
+
+QString SkippedFixtureText(const ContentFolder* folder)
+{
+    return QStringLiteral("Skipped %1: its fixture has left the line").arg(NameOrNone(folder));
+}
 
 int MoveStep(ContentBase* item, ContentFolder* target, IFeedback* feedback)
 {

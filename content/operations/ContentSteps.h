@@ -53,6 +53,14 @@ int DeleteStep(ContentBase* item, IFeedback* feedback);
 // destroyed; an accepted one belongs to the target.
 int CopyStep(Content* item, ContentFolder* target, const QString& name, int address, IFeedback* feedback);
 
+// Whether `folder` lies in the content tree of a fixture the registry has announced removed
+// while a DeviceManager::RemovalHold kept it (every ContentOperation holds one). Every step
+// routine asks before it changes a folder, and refuses with "Skipped %1: its fixture has
+// left the line" (the folder's name; answer 1). Any thread.
+bool IsOfRemovedFixture(const ContentFolder* folder);
+// That refusal's text, for operations that skip a whole fixture at once.
+QString SkippedFixtureText(const ContentFolder* folder);
+
 // Flags of FitNameAndAddress (and of the copy operation).
 enum FitFlags {
     // A clash fails instead of being made unique.

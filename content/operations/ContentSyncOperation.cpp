@@ -7,6 +7,8 @@
 #include "content/operations/StepWalk.h"
 #include "content/policies/ContentPolicy.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace {
@@ -182,6 +184,9 @@ public:
     // The copies of every content some targets lack.
     void CopyMissing(IFeedback* feedback, StepWalk& walk);
     bool AnythingMissing() const { return !missing_.isEmpty(); }
+    // Whether `folder` is in the tree of a fixture announced removed; says so once per
+    // fixture.
+    bool Gone(ContentFolder* folder, IFeedback* feedback);
 
 private:
     int SyncContents(ContentFolder* target, QList<Content*>& lacking, QList<Content*>& unmatched, IFeedback* feedback);
@@ -191,6 +196,7 @@ private:
 
     ContentFolder* source_;
     const bool stop_;
+    QSet<const ContentFolder*> gone_;  // content roots of the fixtures reported removed
     QList<Content*> contents_;
     QList<ContentFolder*> leaves_;
     QList<ContentPathList> folderPaths_;
@@ -198,8 +204,30 @@ private:
     QList<QPair<Content*, QList<ContentFolder*>>> missing_;
 };
 
+bool SyncRun::Gone(ContentFolder* folder, IFeedback* feedback)
+{
+    if (!IsOfRemovedFixture(folder))
+        return false;
+    const ContentFolder* root = folder->GetRoot();
+    if (!gone_.contains(root)) {
+        gone_.insert(root);
+        feedback->AddString(SkippedFixtureText(folder), FeedbackError);
+    }
+    return true;
+}
+
 void SyncRun::SyncTarget(ContentFolder* target, IFeedback* feedback, StepWalk& walk)
 {
+    // Each phase may wait long enough for a discovery to drop the fixture: it is looked
+    // at before each.
+    const auto skip = [&] {
+        if (!Gone(target, feedback))
+            return false;
+        walk.Record(1);
+        return true;
+    };
+    if (skip())
+        return;
     // a. Matched contents into place.
     QList<Content*> lacking = contents_;
     QList<Content*> unmatched = CollectContents(target);
@@ -209,7 +237,7 @@ void SyncRun::SyncTarget(ContentFolder* target, IFeedback* feedback, StepWalk& w
             return;
     }
     // b. Stale contents.
-    if (!walk.Proceed()
+    if (skip() || !walk.Proceed()
         || !walk.Record(RunPhase(feedback, 25, 50, unmatched, stop_,
                                  [](Content* content, IFeedback* unit) { return DeleteStep(content, unit); })))
         return;
@@ -231,12 +259,12 @@ void SyncRun::SyncTarget(ContentFolder* target, IFeedback* feedback, StepWalk& w
         if (!KeepStaleFolder(target, *it))
             stale.append(*it);
     }
-    if (!walk.Proceed()
+    if (skip() || !walk.Proceed()
         || !walk.Record(RunPhase(feedback, 50, 75, stale, stop_,
                                  [](ContentFolder* folder, IFeedback* unit) { return DeleteStep(folder, unit); })))
         return;
     // f. Missing folders.
-    if (!walk.Proceed())
+    if (skip() || !walk.Proceed())
         return;
     walk.Record(RunPhase(feedback, 75, 100, sourceLeaves, stop_, [&](ContentFolder* folder, IFeedback* unit) {
         ContentFolder* reached = nullptr;
@@ -332,6 +360,11 @@ int SyncRun::CopyToTargets(Content* content, const QList<ContentFolder*>& target
     for (ContentFolder* target : targets) {
         if (!walk.Proceed())
             return walk.Result();
+        if (Gone(target, feedback)) {
+            if (!walk.Record(1))
+                return walk.Result();
+            continue;
+        }
         ContentFolder* folder = nullptr;
         const int result = EnsurePath(target, path, folder, feedback);
         if (result == 0) {
@@ -366,6 +399,12 @@ int SyncRun::CopyToTargets(Content* content, const QList<ContentFolder*>& target
     for (int i = 0; i < d; ++i) {
         if (!walk.Proceed())
             break;
+        // A fixture may have left while the copies before this one ran.
+        if (Gone(folders[i], feedback)) {
+            if (!walk.Record(1))
+                break;
+            continue;
+        }
         int result;
         {
             FeedbackWrapper share(feedback, 100 * i / d, 100 * (i + 1) / d);
@@ -378,6 +417,20 @@ int SyncRun::CopyToTargets(Content* content, const QList<ContentFolder*>& target
 }
 
 } // namespace
+
+const ContentFolder* UnreadFolder(ContentFolder* root)
+{
+    ContentLocker lock(&ContentMutex);
+    if (!root->ChildrenRead())
+        return root;
+    for (ContentBase* child : ChildrenOf(root)) {
+        if (auto* folder = qobject_cast<ContentFolder*>(child)) {
+            if (const ContentFolder* unread = UnreadFolder(folder))
+                return unread;
+        }
+    }
+    return nullptr;
+}
 
 QList<Content*> CollectContents(ContentFolder* folder)
 {
@@ -453,8 +506,8 @@ int ContentSyncOperation::Run(IFeedback* feedback)
     if (!IsValid())
         return 1;
     const QString sourceName = source_->GetName();
-    if (source_->ChildCount() == 0) {
-        feedback->AddString(QStringLiteral("Nothing to copy: %1 is empty or could not be read").arg(sourceName),
+    if (const ContentFolder* unread = UnreadFolder(source_)) {
+        feedback->AddString(QStringLiteral("Can't clone %1: %2 could not be read").arg(sourceName, unread->GetName()),
                             FeedbackError);
         return 1;
     }
@@ -477,9 +530,19 @@ int ContentSyncOperation::Run(IFeedback* feedback)
     for (int k = 0; k < n; ++k) {
         if (!walk.Proceed())
             break;
+        ContentFolder* target = targets_[k];
+        // What it seems to lack it may hold: nothing is changed there.
+        if (const ContentFolder* unread = UnreadFolder(target)) {
+            feedback->AddString(QStringLiteral("Can't clone %1 to %2: %3 could not be read")
+                                    .arg(sourceName, target->GetName(), unread->GetName()),
+                                FeedbackError);
+            if (!walk.Record(1))
+                break;
+            continue;
+        }
         FeedbackWrapper share(feedback, 25 * k / n, 25 * (k + 1) / n);
         share.SetTotal(100);
-        run.SyncTarget(targets_[k], &share, walk);
+        run.SyncTarget(target, &share, walk);
     }
     run.CopyMissing(feedback, walk);
     if (walk.Result() == 0 && !run.AnythingMissing())

@@ -23,8 +23,10 @@ class ContentFolder;
 // aggregator when it has one, so that one transfer serves several fixtures of one family.
 //
 // Progress: the first quarter of the bar is shared by the targets, the rest by the copies.
-// A source without any child is refused (an empty package is what an unreadable one looks
-// like, and would wipe the targets), as are targets that lie inside the source or hold it.
+// A source any of whose folders could not be read (ContentFolder::ChildrenRead) is refused
+// and nothing changes: what it seems to lack would be deleted from the targets. A readable
+// empty source empties the targets. A target that could not be read is left alone with an
+// error, as are targets that lie inside the source or hold it.
 class ContentSyncOperation : public ContentOperation
 {
     Q_OBJECT
@@ -61,6 +63,8 @@ private:
     bool upToDate_ = false;
 };
 
+// `root` or the first folder below it whose children could not be read; null when all were.
+const ContentFolder* UnreadFolder(ContentFolder* root);
 // Every content below `folder`, depth first in child order (a folder's contents come where
 // the folder stands among its siblings).
 QList<Content*> CollectContents(ContentFolder* folder);

@@ -11,6 +11,13 @@
 #include <algorithm>
 #include <atomic>
 
+namespace {
+
+// Relays alive, for OutstandingLeases.
+std::atomic<int> liveRelays{0};
+
+} // namespace
+
 // The wrapper's state, shared with the leases handed to folders. The mutex guards the link
 // to the parent, so that cutting it (when the wrapper goes) waits for a report in flight.
 class FeedbackWrapper::Core
@@ -48,6 +55,21 @@ public:
         woken_.wakeAll();
     }
 
+    // The folder whose change is awaited, named `name`, was destroyed before it finished.
+    void FolderGone(const QString& name)
+    {
+        QMutexLocker lock(&mutex_);
+        goneFolderName_ = name;
+        folderGone_.store(true);
+        woken_.wakeAll();
+    }
+    bool IsFolderGone() const { return folderGone_.load(); }
+    QString GoneFolderName()
+    {
+        QMutexLocker lock(&mutex_);
+        return goneFolderName_;
+    }
+
     // A step whose wrapper is gone has been given up: it is told to stop.
     bool IsCancelled()
     {
@@ -57,11 +79,11 @@ public:
 
     int Completion() const { return completion_.load(); }
 
-    // Waits until Finished has come or the deadline has passed.
+    // Waits until Finished has come, the folder has gone, or the deadline has passed.
     void WaitForFinished(QDeadlineTimer deadline)
     {
         QMutexLocker lock(&mutex_);
-        if (completion_.load() == 0)
+        if (completion_.load() == 0 && !folderGone_.load())
             woken_.wait(&mutex_, deadline);
     }
 
@@ -79,6 +101,8 @@ private:
     const int high_;
     int total_ = 0;
     std::atomic<int> completion_{0};
+    std::atomic<bool> folderGone_{false};
+    QString goneFolderName_;
 };
 
 FeedbackWrapper::FeedbackWrapper(IFeedback* parent, int low, int high)
@@ -140,8 +164,11 @@ int FeedbackWrapper::WaitForCompletion(const ContentBase* watched)
         // for it, and its late outcome reaches only the lease.
         if (IsCancelled())
             return 2;
-        if (watched && watch.isNull()) {
-            AddString(QStringLiteral("%1 was removed before its change finished").arg(watchedName), FeedbackError);
+        // The folder's death reaches the lease at once, the watch at the next look:
+        // whichever comes first ends the wait.
+        if (core_->IsFolderGone() || (watched && watch.isNull())) {
+            const QString name = watched ? watchedName : core_->GoneFolderName();
+            AddString(QStringLiteral("%1 was removed before its change finished").arg(name), FeedbackError);
             return 1;
         }
     }
@@ -150,13 +177,28 @@ int FeedbackWrapper::WaitForCompletion(const ContentBase* watched)
     return Completion() == FeedbackSuccess ? 0 : 1;
 }
 
+int FeedbackWrapper::OutstandingLeases()
+{
+    return liveRelays.load();
+}
+
 // What a folder holds while its change runs. Two holds keep it alive: the folder's (let go
-// by Finished or by a refusal) and the step's (let go when the lease goes); whichever comes
-// last deletes it. It reports through the core, which stays while the relay does.
+// by Finished, by a refusal, or by the folder's destruction) and the step's (let go when the
+// lease goes); whichever comes last deletes it. It reports through the core, which stays
+// while the relay does.
 class FeedbackWrapper::Lease::Relay : public IFeedback
 {
 public:
-    explicit Relay(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+    Relay(std::shared_ptr<Core> core, const ContentBase* folder)
+        : core_(std::move(core)), folderName_(folder ? folder->GetName() : QString())
+    {
+        ++liveRelays;
+        if (folder) {
+            // A folder that dies with the change pending never calls again: its death lets go
+            // of its hold, and tells the waiting step. Direct, on the dying folder's thread.
+            gone_ = QObject::connect(folder, &QObject::destroyed, [this] { FolderGone(); });
+        }
+    }
 
     void AddString(QString text, FeedbackStatus status) override { core_->AddString(text, status); }
     void SetTotal(int total) override { core_->SetTotal(total); }
@@ -170,8 +212,11 @@ public:
 
     void ReleaseFolderHold()
     {
-        if (!folderReleased_.exchange(true))
-            Release();
+        if (folderReleased_.exchange(true))
+            return;
+        // No later death of the folder must reach a relay that may be gone by then.
+        QObject::disconnect(gone_);
+        Release();
     }
 
     void Release()
@@ -181,14 +226,27 @@ public:
     }
 
 private:
-    ~Relay() override = default;
+    ~Relay() override { --liveRelays; }
+
+    void FolderGone()
+    {
+        if (folderReleased_.load())
+            return;
+        core_->FolderGone(folderName_);
+        ReleaseFolderHold();
+    }
 
     std::shared_ptr<Core> core_;
+    const QString folderName_;
+    QMetaObject::Connection gone_;
     std::atomic<int> holds_{2};
     std::atomic<bool> folderReleased_{false};
 };
 
-FeedbackWrapper::Lease::Lease(FeedbackWrapper& wrapper) : relay_(new Relay(wrapper.core_)) {}
+FeedbackWrapper::Lease::Lease(FeedbackWrapper& wrapper, const ContentBase* folder)
+    : relay_(new Relay(wrapper.core_, folder))
+{
+}
 
 FeedbackWrapper::Lease::~Lease()
 {

@@ -49,10 +49,15 @@ public:
     // wins over the step's own outcome), 0 when the step succeeded, else 1.
     //
     // The wait also ends, without waiting for Finished, when the user cancels (answer 2) and
-    // when `watched` (the folder whose change is awaited) is destroyed (answer 1, after an
-    // error text). Meanwhile the calling thread's events are processed, at most
+    // when the folder whose change is awaited (`watched`, or the folder of a lease) is
+    // destroyed (answer 1, after the error text "<name> was removed before its change
+    // finished"). Meanwhile the calling thread's events are processed, at most
     // kEventSliceMs at a time, so queued calls to objects of this thread are delivered.
     int WaitForCompletion(const ContentBase* watched = nullptr);
+
+    // Leases whose folder may still call them (for tests: a lease a folder never lets go of
+    // is a leak).
+    static int OutstandingLeases();
 
     // How long one round of event processing may last while waiting.
     static constexpr int kEventSliceMs = 100;
@@ -68,14 +73,18 @@ private:
 
 // The feedback a step hands to a folder's asynchronous change. It reports into the wrapper
 // while the wrapper lives and outlives it when the folder finishes late: the folder may call
-// it until it calls Finished, from any thread.
+// it until it calls Finished, from any thread — or until the folder is destroyed: a folder
+// dies with its pending changes and never calls their feedback again, so its destruction
+// lets go of the lease (and ends the step's wait with an error).
 //
-// Usage: FeedbackWrapper::Lease lease(wrapper); if (!folder->Change(…, lease.Feedback()))
-// lease.Refused(); — a refusal (false) means the folder will not call it again.
+// Usage: FeedbackWrapper::Lease lease(wrapper, folder); if (!folder->Change(…,
+// lease.Feedback())) lease.Refused(); — a refusal (false) means the folder will not call it
+// again.
 class FeedbackWrapper::Lease
 {
 public:
-    explicit Lease(FeedbackWrapper& wrapper);
+    // `folder`: the folder that is handed the lease (null: none is watched).
+    Lease(FeedbackWrapper& wrapper, const ContentBase* folder);
     ~Lease();
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;

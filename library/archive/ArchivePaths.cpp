@@ -1,7 +1,16 @@
 #include "library/archive/ArchivePaths.h"
 
+#include <QDir>
+
 namespace ArchivePaths {
 namespace {
+
+// "prefix:rest" with a registered search-path prefix, which QDir resolves elsewhere.
+bool IsSearchPathName(const QString& name)
+{
+    const qsizetype colon = name.indexOf(u':');
+    return colon >= 2 && !QDir::searchPaths(name.left(colon)).isEmpty();
+}
 
 bool IsSeparator(QChar c)
 {
@@ -141,6 +150,19 @@ std::optional<PackagePath> SplitPackagePath(const QString& name)
         }
     }
     return std::nullopt;
+}
+
+QString NameProblem(const QString& name)
+{
+    if (name.isEmpty())
+        return QStringLiteral("a name cannot be empty");
+    if (name == u"." || name == u"..")
+        return QStringLiteral("\"%1\" names a folder, not an entry in it").arg(name);
+    if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0)))
+        return QStringLiteral("\"%1\" holds a path separator or a NUL character").arg(name);
+    if (QDir::isAbsolutePath(name) || IsSearchPathName(name))
+        return QStringLiteral("\"%1\" names a place of its own").arg(name);
+    return QString();
 }
 
 QString DirectChildName(const QString& memberPath, const QString& parentPath)

@@ -46,6 +46,12 @@ QStringList PathParts(const QString& path);
 // (isValid set false then).
 QString NormalizeMemberPath(const QString& path, bool* isValid = nullptr);
 
+// Why `name` cannot be one component of a path inside its folder: empty when it can. A
+// name is refused when it is empty, "." or "..", absolute or a search-path name
+// ("Firmware:x"), or holds '/', '\\' or NUL: joined to a folder it would name another
+// folder, or a place outside it.
+QString NameProblem(const QString& name);
+
 // The name of `memberPath` when it lies directly below `parentPath` (both normalised;
 // an empty parent is the archive root), the parent compared without regard to case;
 // else empty.

@@ -8,14 +8,38 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <QHash>
+#include <QList>
+
 #include <atomic>
+#include <optional>
 
 namespace {
 
+using MemberEncoding = CustomFileSystemEngineHandler::MemberEncoding;
+
+// One enabler's say on one archive.
+struct Registration
+{
+    quint64 serial;  // the order the scopes were made in
+    bool writer;
+    MemberEncoding encoding;
+};
+
 QMutex stateMutex;
-// Writer destinations: absolute archive file → how its members are stored.
-QHash<QString, CustomFileSystemEngineHandler::MemberEncoding> writerDestinations;
+// The live registrations, by absolute archive file, oldest first.
+QHash<QString, QList<Registration>> registrations;
+quint64 nextSerial = 1;
 std::atomic<int> suspendDepth{0};
+
+// How `archiveFile` is written now, or nothing when it is read; stateMutex held.
+std::optional<MemberEncoding> WriterEncodingLocked(const QString& archiveFile)
+{
+    const auto found = registrations.constFind(archiveFile);
+    if (found == registrations.constEnd() || found->isEmpty() || !found->last().writer)
+        return std::nullopt;
+    return found->last().encoding;
+}
 
 QString AbsoluteArchiveFile(const QString& archiveFile)
 {
@@ -45,9 +69,8 @@ std::unique_ptr<ArchiveEngine> CustomFileSystemEngineHandler::create(const QStri
     const QString archiveFile = AbsoluteArchiveFile(path->archiveFile);
     if (path->extension != u".qrvpkg") {
         QMutexLocker lock(&stateMutex);
-        const auto destination = writerDestinations.constFind(archiveFile);
-        if (destination != writerDestinations.constEnd()) {
-            if (*destination == MemberEncoding::EncryptedRecords)
+        if (const std::optional<MemberEncoding> encoding = WriterEncodingLocked(archiveFile)) {
+            if (*encoding == MemberEncoding::EncryptedRecords)
                 return std::make_unique<EncryptedArchiveWriter>(*path, archiveFile);
             return std::make_unique<ArchiveWriter>(*path, archiveFile);
         }
@@ -65,28 +88,48 @@ bool CustomFileSystemEngineHandler::ArchiveHandlerActive()
 bool CustomFileSystemEngineHandler::ArchiveWriterMode()
 {
     QMutexLocker lock(&stateMutex);
-    return !writerDestinations.isEmpty();
+    for (auto it = registrations.constBegin(); it != registrations.constEnd(); ++it)
+        if (WriterEncodingLocked(it.key()))
+            return true;
+    return false;
 }
 
 bool CustomFileSystemEngineHandler::IsWriterDestination(const QString& archivePath)
 {
     const QString archiveFile = AbsoluteArchiveFile(archivePath);
     QMutexLocker lock(&stateMutex);
-    return writerDestinations.contains(archiveFile);
+    return WriterEncodingLocked(archiveFile).has_value();
 }
 
 // ---------------------------------------------------------------------------------------
 
-CustomFileSystemEngineHandler::Enabler::Enabler()
-{
-    QMutexLocker lock(&stateMutex);
-    saved_ = writerDestinations;
-}
-
 CustomFileSystemEngineHandler::Enabler::~Enabler()
 {
+    Unregister();
+}
+
+void CustomFileSystemEngineHandler::Enabler::Register(const QString& archiveFile, bool writer,
+                                                      MemberEncoding encoding)
+{
+    Unregister();
     QMutexLocker lock(&stateMutex);
-    writerDestinations = saved_;
+    archiveFile_ = archiveFile;
+    serial_ = nextSerial++;
+    registrations[archiveFile].append({serial_, writer, encoding});
+}
+
+void CustomFileSystemEngineHandler::Enabler::Unregister()
+{
+    QMutexLocker lock(&stateMutex);
+    if (serial_ == 0)
+        return;
+    auto found = registrations.find(archiveFile_);
+    if (found != registrations.end()) {
+        found->removeIf([this](const Registration& registration) { return registration.serial == serial_; });
+        if (found->isEmpty())
+            registrations.erase(found);
+    }
+    serial_ = 0;
 }
 
 CustomFileSystemEngineHandler::ArchiveWriterEnabler::ArchiveWriterEnabler(const QString& archivePath,
@@ -101,8 +144,7 @@ CustomFileSystemEngineHandler::ArchiveWriterEnabler::ArchiveWriterEnabler(const 
     archiveFile_ = path->archiveFile;
     ArchiveLibInterface::WritingArchivedStream::Request(archiveFile_);
     holding_ = true;
-    QMutexLocker lock(&stateMutex);
-    writerDestinations.insert(archiveFile_, encoding);
+    Register(archiveFile_, true, encoding);
 }
 
 CustomFileSystemEngineHandler::ArchiveWriterEnabler::~ArchiveWriterEnabler()
@@ -130,10 +172,7 @@ ArchiveResult CustomFileSystemEngineHandler::ArchiveWriterEnabler::Finish(bool d
         return ArchiveResult::Failure(refusal_);
     if (result_)
         return *result_;
-    {
-        QMutexLocker lock(&stateMutex);
-        writerDestinations.remove(archiveFile_);
-    }
+    Unregister();
     if (discard) {
         if (auto stream = ArchiveLibInterface::WritingArchivedStream::Find(archiveFile_))
             stream->Discard();
@@ -148,10 +187,10 @@ ArchiveResult CustomFileSystemEngineHandler::ArchiveWriterEnabler::Finish(bool d
     return *result_;
 }
 
-CustomFileSystemEngineHandler::ArchiveReaderEnabler::ArchiveReaderEnabler()
+CustomFileSystemEngineHandler::ArchiveReaderEnabler::ArchiveReaderEnabler(const QString& archivePath)
 {
-    QMutexLocker lock(&stateMutex);
-    writerDestinations.clear();
+    if (const auto path = ArchivePaths::SplitPackagePath(FileLayer::AbsolutePath(archivePath)))
+        Register(path->archiveFile, false, MemberEncoding::Plain);
 }
 
 CustomFileSystemEngineHandler::Suspender::Suspender()

@@ -3,10 +3,10 @@
 #include "library/archive/ArchiveEngines.h"
 #include "library/archive/ArchiveResult.h"
 
-#include <QHash>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 // Chooses the engine for a path that runs through a package archive, and holds the
 // process-wide switches that decide it.
@@ -25,9 +25,14 @@
 // one archive: every other package goes on being read, whichever thread asks. Names with
 // search-path prefixes ("Firmware:...") are resolved by the file layer before they get here.
 //
-// Thread-safe. The enablers save the state when made and restore it when destroyed, so
-// they must be destroyed in reverse order of construction (scopes on one thread: the
-// export and import actions).
+// The enablers are counted per archive: each scope adds its own registration for its one
+// archive and takes only that away when it ends, in whatever order the scopes end. Of the
+// scopes alive for an archive, the one made last decides: writer (ArchiveWriterEnabler) or
+// reader (ArchiveReaderEnabler). So an import of one package never touches the export of
+// another, nested scopes behave as nested, and no ending order can leave a package in
+// writer mode.
+//
+// Thread-safe.
 class CustomFileSystemEngineHandler
 {
 public:
@@ -54,7 +59,8 @@ public:
     // Whether an archive file (any spelling of its path) is a writer destination now.
     static bool IsWriterDestination(const QString& archivePath);
 
-    // Saves the writer destinations when made; puts them back when destroyed.
+    // One scope's say on how one archive is routed; its destruction takes exactly that say
+    // away again.
     class Enabler
     {
     public:
@@ -63,10 +69,16 @@ public:
         Enabler& operator=(const Enabler&) = delete;
 
     protected:
-        Enabler();
+        Enabler() = default;
+        // Gives this scope its say on the archive file `archiveFile` (absolute, without
+        // "decode#"): written with `encoding`, or read.
+        void Register(const QString& archiveFile, bool writer, MemberEncoding encoding);
+        // Takes it away (once).
+        void Unregister();
 
     private:
-        QHash<QString, MemberEncoding> saved_;
+        QString archiveFile_;
+        quint64 serial_ = 0;  // 0: no say
     };
 
     // Makes one archive a writer destination for its scope (an export). Paths inside it
@@ -108,11 +120,13 @@ public:
         std::optional<ArchiveResult> result_;
     };
 
-    // Clears all writer destinations for its scope (an import).
+    // Makes the package an import reads a reader's for its scope, also while an export
+    // writes it (the import then reads the file as it is on disk). Other packages are not
+    // touched. A path that is not a package gives a scope without effect.
     class ArchiveReaderEnabler : public Enabler
     {
     public:
-        ArchiveReaderEnabler();
+        explicit ArchiveReaderEnabler(const QString& archivePath);
     };
 
     // Turns routing off for its scope, so that every path is a plain path (to look at an

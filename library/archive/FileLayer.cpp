@@ -105,12 +105,37 @@ QString AbsolutePath(const QString& path)
     return WithPrefixOf(resolved, QDir::cleanPath(absolute));
 }
 
-QString FilePath(const QString& dir, const QString& name)
+QString FilePath(const QString& dir, const QString& path)
 {
-    if (dir.isEmpty() || QDir::isAbsolutePath(ArchivePaths::StripDecodePrefix(name)))
-        return name;
+    if (dir.isEmpty() || QDir::isAbsolutePath(ArchivePaths::StripDecodePrefix(path)))
+        return path;
     const QString bare = ArchivePaths::StripDecodePrefix(dir);
-    return WithPrefixOf(dir, QDir::cleanPath(bare + QLatin1Char('/') + name));
+    return WithPrefixOf(dir, QDir::cleanPath(bare + QLatin1Char('/') + path));
+}
+
+ArchiveResult CheckName(const QString& name)
+{
+    const QString problem = ArchivePaths::NameProblem(name);
+    if (problem.isEmpty())
+        return ArchiveResult::Success();
+    return ArchiveResult::Failure(QStringLiteral("\"%1\" cannot be used as a file or folder name: %2")
+                                      .arg(QString(name).replace(QChar(0), QStringLiteral("\\0")), problem));
+}
+
+QString ChildPath(const QString& dir, const QString& name, QString* error)
+{
+    if (dir.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("\"%1\" has no folder to be in").arg(name);
+        return QString();
+    }
+    const ArchiveResult check = CheckName(name);
+    if (!check.Ok()) {
+        if (error)
+            *error = check.Message();
+        return QString();
+    }
+    return FilePath(dir, name);
 }
 
 QString FileName(const QString& path)
@@ -234,6 +259,9 @@ bool File::open(OpenMode mode)
         return Fail(QStringLiteral("\"%1\" is already open").arg(path_));
     if (!(mode & ReadWrite))
         return Fail(QStringLiteral("\"%1\": no access mode given").arg(path_));
+    // What a refused name (ChildPath) leaves: no file at all, not the current folder.
+    if (path_.isEmpty())
+        return Fail(QStringLiteral("No file name was given"));
     const QString absolute = AbsolutePath(path_);
     bool cipherFailed = false;
     engine_ = EngineFor(absolute, &cipherFailed);
@@ -442,15 +470,46 @@ qint64 File::writeData(const char* data, qint64 length)
 
 Dir::Dir() : path_(AbsolutePath(QStringLiteral("."))) {}
 
-Dir::Dir(const QString& path) : path_(AbsolutePath(path.isEmpty() ? QStringLiteral(".") : path)) {}
+Dir::Dir(const QString& path) : path_(path.isEmpty() ? QString() : AbsolutePath(path)) {}
 
 bool Dir::cd(const QString& name)
 {
-    const QString target = FilePath(path_, name);
-    if (!IsDir(target))
+    const QString target = name == u".." ? FilePath(path_, name) : ChildPath(path_, name);
+    if (target.isEmpty() || !IsDir(target))
         return false;
     path_ = AbsolutePath(target);
     return true;
+}
+
+bool Dir::exists(const QString& name) const
+{
+    const QString path = ChildPath(path_, name);
+    return !path.isEmpty() && Exists(path);
+}
+
+bool Dir::mkdir(const QString& name) const
+{
+    const QString path = ChildPath(path_, name);
+    return !path.isEmpty() && MakeDir(path);
+}
+
+bool Dir::rmdir(const QString& name) const
+{
+    const QString path = ChildPath(path_, name);
+    return !path.isEmpty() && RemoveDir(path);
+}
+
+bool Dir::remove(const QString& name) const
+{
+    const QString path = ChildPath(path_, name);
+    return !path.isEmpty() && Remove(path);
+}
+
+bool Dir::rename(const QString& oldName, const QString& newName) const
+{
+    const QString from = ChildPath(path_, oldName);
+    const QString to = ChildPath(path_, newName);
+    return !from.isEmpty() && !to.isEmpty() && Rename(from, to);
 }
 
 } // namespace FileLayer

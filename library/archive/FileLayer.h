@@ -35,8 +35,18 @@ namespace FileLayer {
 QString ResolveSearchPath(const QString& path);
 // Resolved, made absolute and cleaned; "decode#" stays in front.
 QString AbsolutePath(const QString& path);
-// `name` inside folder `dir` ("decode#" of `dir` kept); `name` itself when absolute.
-QString FilePath(const QString& dir, const QString& name);
+// `path` inside folder `dir` ("decode#" of `dir` kept), cleaned (so ".." parts climb out
+// of `dir`); `path` itself when absolute. For paths the program builds itself: a name that
+// comes from outside goes through ChildPath.
+QString FilePath(const QString& dir, const QString& path);
+
+// The one door for a name from outside (a fixture, config.xml, an archive, the user) into a
+// path: one component that stays inside its folder. Refused, with the reason: empty, "."
+// or "..", absolute or a search-path name, or holding '/', '\' or NUL.
+ArchiveResult CheckName(const QString& name);
+// `name` inside folder `dir`; an empty path, with CheckName's reason in `error`, when the
+// name is refused.
+QString ChildPath(const QString& dir, const QString& name, QString* error = nullptr);
 // The last part of a path, and that part up to its first '.'.
 QString FileName(const QString& path);
 QString BaseName(const QString& path);
@@ -124,40 +134,45 @@ private:
 
 // A folder of the layer: the parts of QDir that the program uses, for plain and package
 // paths alike. A value; the path is resolved and made absolute when set.
+//
+// Everything that takes a name takes it through ChildPath: a name that would leave the
+// folder (CheckName) gives an empty path and makes the operation fail. Callers that show
+// the reason ask CheckName first.
 class Dir
 {
 public:
+    // The current folder.
     Dir();
+    // An empty path (what a refused name leaves) gives a Dir that is no folder: it does not
+    // exist and every operation on it fails.
     explicit Dir(const QString& path);
 
     QString path() const { return path_; }
     QString absolutePath() const { return path_; }
-    QString absoluteFilePath(const QString& name) const { return FilePath(path_, name); }
-    QString filePath(const QString& name) const { return FilePath(path_, name); }
+    QString absoluteFilePath(const QString& name) const { return ChildPath(path_, name); }
+    QString filePath(const QString& name) const { return ChildPath(path_, name); }
     QString dirName() const { return FileName(path_); }
 
-    bool exists() const { return IsDir(path_); }
-    bool exists(const QString& name) const { return Exists(FilePath(path_, name)); }
-    // Enters a sub-folder ("..", too); false, and no change, when it is not a folder.
+    bool exists() const { return !path_.isEmpty() && IsDir(path_); }
+    bool exists(const QString& name) const;
+    // Enters a sub-folder, or with "..", the parent; false, and no change, when it is not a
+    // folder or the name is refused.
     bool cd(const QString& name);
     bool cdUp() { return cd(QStringLiteral("..")); }
 
-    bool mkdir(const QString& name) const { return MakeDir(FilePath(path_, name)); }
-    bool rmdir(const QString& name) const { return RemoveDir(FilePath(path_, name)); }
-    bool remove(const QString& name) const { return Remove(FilePath(path_, name)); }
-    bool rename(const QString& oldName, const QString& newName) const
-    {
-        return Rename(FilePath(path_, oldName), FilePath(path_, newName));
-    }
+    bool mkdir(const QString& name) const;
+    bool rmdir(const QString& name) const;
+    bool remove(const QString& name) const;
+    bool rename(const QString& oldName, const QString& newName) const;
 
     QStringList entryList(const QStringList& nameFilters, QDir::Filters filters = QDir::NoFilter,
                           QDir::SortFlags sort = QDir::NoSort) const
     {
-        return EntryList(path_, nameFilters, filters, sort);
+        return path_.isEmpty() ? QStringList() : EntryList(path_, nameFilters, filters, sort);
     }
     QStringList entryList(QDir::Filters filters = QDir::NoFilter, QDir::SortFlags sort = QDir::NoSort) const
     {
-        return EntryList(path_, QStringList(), filters, sort);
+        return entryList(QStringList(), filters, sort);
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "link/commands/CommManager.h"
 
 #include "link/commands/Command.h"
+#include "link/rdm/RDMProtocol.h"
 #include "link/transport/RdmWidget.h"
 
 #include <QByteArray>
@@ -63,6 +64,7 @@ CommManager::~CommManager()
 {
     thread_.Stop();
     widget_.reset();
+    RDMProtocol::ForgetLastKnownIdentify();
 }
 
 void CommManager::QueueCommand(Command* command)

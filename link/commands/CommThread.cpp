@@ -69,6 +69,7 @@ void CommThread::RequestStop()
 {
     QMutexLocker lock(&mutex_);
     stop_ = true;
+    stopSource_.request_stop();
     wakeUp_.wakeAll();
 }
 
@@ -98,6 +99,7 @@ void CommThread::RunCommand(const Entry& entry)
 
 void CommThread::run()
 {
+    const platform::ScopedStopToken stoppable(stopSource_.get_token());
     qint64 idleSince = Clock::NowMs();
     for (;;) {
         Entry next{nullptr, nullptr};

@@ -8,6 +8,7 @@
 #include <QWaitCondition>
 
 #include <functional>
+#include <stop_token>
 
 class Command;
 
@@ -15,6 +16,11 @@ class Command;
 // While the queue is empty it keeps the DMX line alive: after kIdleFrameMs of virtual
 // time without a command it calls the idle action (the manager writes one all-zero DMX
 // frame) and emits CommandQueueIdle(), and again after every further kIdleFrameMs.
+//
+// Stopping ends the command that runs as soon as it can: the thread's stop token
+// (platform::Clock) is stopped, so every sleep and wait the command makes through the clock
+// ends at once and the RDM engine gives up its exchanges; a command that notices
+// (Clock::StopRequested, IsCancelled) ends with FeedbackCancelled.
 //
 // Threads: Enqueue and FindCommand from any thread; the signals other than CommandQueued
 // are emitted on the command thread. The queue mutex is never held while a command
@@ -39,10 +45,12 @@ public:
     // The queued command with that id, or null; the one executing is no longer queued.
     Command* FindCommand(const QUuid& id) const;
 
-    // Stops the loop after the command executing now (if any) and waits for the thread.
-    // Commands still queued stay unexecuted, get no CommandCompleted and are not deleted.
+    // Stops the loop after the command executing now (if any), which is asked to stop too,
+    // and waits for the thread. Commands still queued stay unexecuted, get no
+    // CommandCompleted and are not deleted.
     void Stop();
-    // The same without waiting; a command may call it on the command thread.
+    // The same without waiting; a command may call it on the command thread (its own
+    // remaining sleeps and waits then end at once).
     void RequestStop();
 
     // Quiet time after which the idle frame goes out.
@@ -72,6 +80,7 @@ private:
     mutable QMutex mutex_;   // the queue and the stop flag
     QWaitCondition wakeUp_;  // an enqueue or the stop
     bool stop_ = false;
+    std::stop_source stopSource_;  // what the command thread's clock sleeps and waits observe
     QList<Entry> queue_;
     const std::function<void()> idleAction_;
 };

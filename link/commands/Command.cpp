@@ -67,6 +67,9 @@ void Command::Finished(FeedbackResult result)
 bool Command::IsCancelled()
 {
     platform::Clock::SleepMs(kFeedbackPauseMs);
+    // The queue is stopping (the program is closing): nothing is worth carrying on for.
+    if (platform::Clock::StopRequested())
+        return true;
     IFeedback* chained = ChainedFeedback();
     return chained ? chained->IsCancelled() : false;
 }

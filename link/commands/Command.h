@@ -40,7 +40,8 @@ public:
     IFeedback* ChainedFeedback() const;
 
     // IFeedback, on the command itself. Finished and IsCancelled pause 100 ms first, so
-    // a command that reports in a tight loop leaves the GUI time to follow.
+    // a command that reports in a tight loop leaves the GUI time to follow. IsCancelled
+    // is also true once the queue is stopping (see CommThread).
     void AddString(QString text, FeedbackStatus status) override;
     void SetTotal(int total) override;
     void SetCurrent(int current) override;

@@ -47,6 +47,14 @@ void DiscoveryCommand::MoveToHome(const QList<Device*>& devices) const
     }
 }
 
+bool DiscoveryCommand::GiveUp(QList<Device*>& found)
+{
+    qDeleteAll(std::exchange(found, {}));
+    AddString(QStringLiteral("Fixture discovery stopped: the command queue is closing."), FeedbackWarning);
+    Finished(FeedbackCancelled);
+    return false;
+}
+
 bool DiscoveryCommand::Execute()
 {
     QList<IDiscoveryProtocol*> protocols;
@@ -83,13 +91,15 @@ bool DiscoveryCommand::Execute()
     if (!widget->WriteDmxFrame(reinterpret_cast<const quint8*>(zeros.constData()), CommManager::kDmxFrameSlots))
         AddString(QStringLiteral("Warning: the wake-up DMX frame could not be written to the widget."), FeedbackWarning);
     // The widget repeats the frame on the line meanwhile.
+    QList<Device*> found;
     platform::Clock::SleepMs(kWakeUpMs);
+    if (platform::Clock::StopRequested())
+        return GiveUp(found);
     widget->SetMode(RdmWidget::kModeRdm);
 
-    QList<Device*> found;
     try {
         for (IDiscoveryProtocol* protocol : protocols)
-            if (protocol)
+            if (protocol && !platform::Clock::StopRequested())
                 protocol->Discover(&found, this);
     } catch (...) {
         qDeleteAll(found);
@@ -97,6 +107,8 @@ bool DiscoveryCommand::Execute()
         Finished(FeedbackFailure);
         return false;
     }
+    if (platform::Clock::StopRequested())
+        return GiveUp(found);
 
     MoveToHome(found);
     {

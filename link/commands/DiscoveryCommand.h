@@ -17,7 +17,9 @@ class IDiscoveryProtocol;
 // Execute has searched, every device found has been moved to that thread, is kept by the
 // command, and FinishedDiscovery(id) is emitted; the receiver takes the devices over with
 // TakeDevices(). Without a widget, or with one that is not usable, it ends with one error
-// line and result 2 and emits no FinishedDiscovery.
+// line and result 2 and emits no FinishedDiscovery. When the command queue stops meanwhile
+// (the program is closing), it gives up at once wherever it is, drops what it found, ends
+// with result 3 and emits no FinishedDiscovery.
 //
 // The command owns the devices it found until they are taken; whatever is left goes with
 // the command.
@@ -46,6 +48,8 @@ signals:
 private:
     // Hands each device to the thread that made the command (the one that will own it).
     void MoveToHome(const QList<Device*>& devices) const;
+    // The queue is stopping: ends the discovery without a result. Always false.
+    bool GiveUp(QList<Device*>& found);
 
     QList<Device*> devices_;  // under mutex_, owned
     QList<IDiscoveryProtocol*> protocols_;  // under mutex_

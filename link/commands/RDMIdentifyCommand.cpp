@@ -13,27 +13,28 @@ RDMIdentifyCommand::~RDMIdentifyCommand() = default;
 void RDMIdentifyCommand::SetDevice(Device* device)
 {
     RDMDevice* fixture = qobject_cast<RDMDevice*>(device);
-    const bool identify = fixture && !fixture->GetIdentify();
     {
         QMutexLocker lock(&mutex_);
-        identify_ = identify;
+        shown_ = fixture && fixture->GetIdentify();
     }
-    SetTarget(device, [identify](RDMDevice& target) { target.SetIdentify(identify); });
+    SetTarget(device, [sent = sent_](RDMDevice& target) { target.SetIdentify(*sent); });
     if (fixture)
         AddString(QStringLiteral("Identifying %1").arg(fixture->GetUniqueId()), FeedbackNormal);
 }
 
-bool RDMIdentifyCommand::GetRequestedIdentify() const
-{
-    QMutexLocker lock(&mutex_);
-    return identify_;
-}
-
 bool RDMIdentifyCommand::Execute()
 {
-    const bool identify = GetRequestedIdentify();
+    bool shown;
+    {
+        QMutexLocker lock(&mutex_);
+        shown = shown_;
+    }
     const bool ok = RunOnFixture(
-        [this, identify](RDMDevice& fixture) { return RDMProtocol::Instance()->SetIdentify(&fixture, identify, this); },
+        [this, shown](RDMDevice& fixture) {
+            const bool identify = !RDMProtocol::LastKnownIdentify(fixture.GetUniqueId()).value_or(shown);
+            *sent_ = identify;
+            return RDMProtocol::Instance()->SetIdentify(&fixture, identify, this);
+        },
         "Error: Identify failed for %1! Invalid Device object.");
     emit FinishedIdentify(GetId(), ok);
     return ok;

@@ -24,6 +24,24 @@ qint64 Device::MsSinceLastSeen() const
     return platform::Clock::NowMs() - lastSeenMs_;
 }
 
+void Device::TakeValuesFrom(const Device& fresh)
+{
+    const quint16 address = GetDmxAddress();
+    const bool changed = CopyValues(fresh);
+    if (GetDmxAddress() != address)
+        emit AddressChanged();
+    if (changed)
+        emit ValuesChanged();
+}
+
+bool Device::CopyValues(const Device& fresh)
+{
+    const bool changed = upgradable_ != fresh.upgradable_ || usesModelTable_ != fresh.usesModelTable_;
+    upgradable_ = fresh.upgradable_;
+    usesModelTable_ = fresh.usesModelTable_;
+    return changed;
+}
+
 QString Device::GetModelTableName() const
 {
     const quint16 id = GetDeviceModelId();

@@ -37,6 +37,12 @@ public:
     void RestartLastSeen();
     qint64 MsSinceLastSeen() const;
 
+    // Takes over the values a later discovery read of the same fixture into `fresh`, an
+    // object of the same class: the registry keeps the object that views hold and
+    // refreshes it. Emits AddressChanged when the address changed and ValuesChanged when
+    // anything did. On the device's thread (the GUI thread).
+    void TakeValuesFrom(const Device& fresh);
+
     // The model-table name of row GetDeviceModelId(); empty unless the device uses the
     // model table and the row exists.
     QString GetModelTableName() const;
@@ -80,8 +86,23 @@ public:
 signals:
     // Emitted by the subclasses when the DMX start address is stored.
     void AddressChanged();
+    // Values were refreshed by a later discovery (TakeValuesFrom).
+    void ValuesChanged();
 
 protected:
+    // Copies every value of `fresh` (same class) that the class keeps; true when any
+    // differed. Subclasses copy their own and call their base.
+    virtual bool CopyValues(const Device& fresh);
+    // One value of CopyValues: true when it differed.
+    template <class T>
+    static bool TakeValue(T& mine, const T& theirs)
+    {
+        if (mine == theirs)
+            return false;
+        mine = theirs;
+        return true;
+    }
+
     // Gives `model` the "Parameter" and "Value" columns unless its first header already
     // reads "Parameter" (any case), then removes every row.
     static void ResetParameterTable(QStandardItemModel* model);

@@ -9,11 +9,75 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 DeviceManager* instance = nullptr;
+
+// The holds of DeviceManager::RemovalHold and the devices they keep, process-wide.
+class RemovalHolds
+{
+public:
+    static RemovalHolds& Instance()
+    {
+        static RemovalHolds holds;
+        return holds;
+    }
+
+    void Take()
+    {
+        std::lock_guard lock(mutex_);
+        ++count_;
+    }
+
+    void Release()
+    {
+        std::vector<Kept> released;
+        {
+            std::lock_guard lock(mutex_);
+            if (--count_ > 0)
+                return;
+            released.swap(kept_);
+        }
+        for (const Kept& kept : released)
+            kept.device->deleteLater();
+    }
+
+    // Keeps `device` (removed and announced) when a hold lives; false when none does.
+    bool Keep(Device* device, const ContentFolder* contentRoot)
+    {
+        std::lock_guard lock(mutex_);
+        if (count_ == 0)
+            return false;
+        kept_.push_back({device, contentRoot});
+        return true;
+    }
+
+    bool IsKept(const Device* device) const
+    {
+        std::lock_guard lock(mutex_);
+        return std::any_of(kept_.begin(), kept_.end(), [device](const Kept& kept) { return kept.device == device; });
+    }
+
+    bool IsKeptContent(const ContentFolder* root) const
+    {
+        std::lock_guard lock(mutex_);
+        return root && std::any_of(kept_.begin(), kept_.end(), [root](const Kept& kept) { return kept.root == root; });
+    }
+
+private:
+    struct Kept
+    {
+        Device* device;
+        const ContentFolder* root;  // its content root when it was removed
+    };
+    mutable std::mutex mutex_;
+    int count_ = 0;
+    std::vector<Kept> kept_;
+};
 
 QString KindName(DeviceManager::UpgradeKind kind)
 {
@@ -148,10 +212,17 @@ void DeviceManager::Merge(const QList<Device*>& found)
                 qWarning("DeviceManager: device 0x%llx arrived from another thread", owned->GetUniqueId());
             const quint64 uid = owned->GetUniqueId();
             const auto known = devices_.find(uid);
-            if (known != devices_.end()) {
-                // The registered object stays; the new one was only its sighting.
+            if (known != devices_.end() && known->second->metaObject() == owned->metaObject()) {
+                // The registered object stays, as views hold it; it takes over what was
+                // just read, and the new one, only its sighting, goes.
+                known->second->TakeValuesFrom(*owned);
                 known->second->RestartLastSeen();
                 continue;
+            }
+            if (known != devices_.end()) {
+                // Now an object of another class: the old one goes, the new one comes.
+                auto node = devices_.extract(known);
+                Retire(std::move(node.mapped()));
             }
             owned->RestartLastSeen();
             Device* added = owned.get();
@@ -169,12 +240,19 @@ void DeviceManager::Merge(const QList<Device*>& found)
     for (quint64 uid : gone) {
         try {
             auto node = devices_.extract(uid);
-            Device* removed = node.mapped().release();
-            emit DeviceRemoved(removed);
-            removed->deleteLater();
+            Retire(std::move(node.mapped()));
         } catch (...) {
         }
     }
+}
+
+void DeviceManager::Retire(std::unique_ptr<Device> device)
+{
+    Device* removed = device.release();
+    const ContentFolder* root = removed->GetContentRoot();
+    emit DeviceRemoved(removed);
+    if (!RemovalHolds::Instance().Keep(removed, root))
+        removed->deleteLater();
 }
 
 void DeviceManager::OnCommandQueueIdle() {}
@@ -247,4 +325,35 @@ bool DeviceManager::UpgradeDevices(const QList<Device*>& devices, const QString&
         return refuse(QStringLiteral("The firmware upgrade of %1 fixtures could not be prepared.").arg(KindName(kind)));
     QueueOwned(std::move(command));
     return true;
+}
+
+DeviceManager::RemovalHold::RemovalHold()
+{
+    RemovalHolds::Instance().Take();
+}
+
+DeviceManager::RemovalHold::RemovalHold(const RemovalHold&)
+{
+    RemovalHolds::Instance().Take();
+}
+
+DeviceManager::RemovalHold& DeviceManager::RemovalHold::operator=(const RemovalHold&)
+{
+    // Each object is one hold whatever it was copied from.
+    return *this;
+}
+
+DeviceManager::RemovalHold::~RemovalHold()
+{
+    RemovalHolds::Instance().Release();
+}
+
+bool DeviceManager::RemovalHold::IsRemoved(const Device* device)
+{
+    return RemovalHolds::Instance().IsKept(device);
+}
+
+bool DeviceManager::RemovalHold::IsRemovedContent(const ContentFolder* contentRoot)
+{
+    return RemovalHolds::Instance().IsKeptContent(contentRoot);
 }

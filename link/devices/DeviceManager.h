@@ -13,13 +13,16 @@
 
 class Command;
 class CommManager;
+class ContentFolder;
 class Device;
 class IDiscoveryProtocol;
 
 // The registry of the fixtures found on the line. It queues discoveries, merges what they
 // find into its map (one Device per unique id: a fixture it already knows keeps the object
-// it has, so pointers and views stay valid across discoveries), announces devices that
-// come and go, and queues firmware upgrades.
+// it has, so pointers and views stay valid across discoveries, and takes over the values the
+// discovery read: TakeValuesFrom), announces devices that come and go, and queues firmware
+// upgrades. A fixture that a discovery now makes an object of another class (a plain RDM
+// fixture now recognised as a family fixture) is removed and the new object added.
 //
 // Thread: the GUI thread only; both device signals and DiscoveryCompleted are emitted
 // there. Discoveries run on the command thread and hand their devices over, already moved
@@ -27,9 +30,10 @@ class IDiscoveryProtocol;
 //
 // Ownership: the registry owns every Device in its map. A device that a discovery no
 // longer reports is taken out of the map, announced with DeviceRemoved and then deleted
-// with deleteLater, so a slot of DeviceRemoved may still use it but must drop it. Whoever
-// holds a Device across a queued command or a modal dialog holds its unique id or a
-// QPointer. The registry deletes its own commands after CommandCompleted.
+// with deleteLater (once no RemovalHold lives), so a slot of DeviceRemoved may still use it
+// but must drop it. Whoever holds a Device across a queued command or a modal dialog holds
+// its unique id or a QPointer. The registry deletes its own commands after
+// CommandCompleted.
 class DeviceManager : public QObject
 {
     Q_OBJECT
@@ -41,6 +45,8 @@ public:
     // commands is running, then deletes the registry with its commands and devices. Call
     // from the GUI thread when quitting; tests call it between machines.
     static void DestroyInstance();
+
+    class RemovalHold;
 
     // The registered devices in ascending unique id.
     QList<Device*> Devices() const;
@@ -89,6 +95,10 @@ private:
     DeviceManager();
     ~DeviceManager() override;
 
+    // Announces `device`, already out of the map, as removed and deletes it, or keeps it
+    // for the holds.
+    void Retire(std::unique_ptr<Device> device);
+
     // The current command queue, connected to this registry.
     CommManager* Queue();
     void QueueOwned(std::unique_ptr<Command> command);
@@ -103,4 +113,32 @@ private:
     QSet<QUuid> mergedDiscoveries_;  // discoveries whose result has been taken
     QList<IDiscoveryProtocol*> protocols_;
     std::map<UpgradeKind, UpgradeCommandFactory> upgradeFactories_;
+};
+
+// Keeps the devices the registry removes alive while it lives. Work that holds pointers to
+// devices or into their content trees across a long run (the content operations over
+// fixture folders, from the wizard that chose the fixtures to the end of the run) takes
+// one, so that a discovery meanwhile cannot free what it points at.
+//
+// While any hold lives, a device that a discovery drops is taken out of the registry and
+// announced with DeviceRemoved at once, as always, but is deleted only when the last hold
+// ends (on its own thread, with deleteLater). Meanwhile the holder asks IsRemoved or
+// IsRemovedContent before it touches a device or a fixture folder, and skips what has
+// been announced removed: its fixture is gone from the line.
+//
+// Threads: take, copy (another hold), end a hold and ask on any thread; the devices kept
+// are the same for every hold, so anyone may ask. No registry need exist; a hold does not
+// keep the registry itself alive.
+class DeviceManager::RemovalHold
+{
+public:
+    RemovalHold();
+    RemovalHold(const RemovalHold& other);
+    RemovalHold& operator=(const RemovalHold& other);
+    ~RemovalHold();
+
+    // Whether `device` was announced removed and is kept only by the holds.
+    static bool IsRemoved(const Device* device);
+    // Whether `contentRoot` is the content root (Device::GetContentRoot) of such a device.
+    static bool IsRemovedContent(const ContentFolder* contentRoot);
 };

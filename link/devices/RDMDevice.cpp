@@ -14,6 +14,46 @@ void RDMDevice::SetDmxStartAddress(quint16 address)
     emit AddressChanged();
 }
 
+bool RDMDevice::CopyValues(const Device& fresh)
+{
+    bool changed = Device::CopyValues(fresh);
+    const auto* other = qobject_cast<const RDMDevice*>(&fresh);
+    if (!other)
+        return changed;
+    changed |= TakeValue(deviceLabel_, other->deviceLabel_);
+    changed |= TakeValue(reportedManufacturerId_, other->reportedManufacturerId_);
+    changed |= TakeValue(manufacturerLabel_, other->manufacturerLabel_);
+    changed |= TakeValue(deviceModelId_, other->deviceModelId_);
+    changed |= TakeValue(modelDescription_, other->modelDescription_);
+    changed |= TakeValue(modelIndex_, other->modelIndex_);
+    changed |= TakeValue(softwareVersionId_, other->softwareVersionId_);
+    changed |= TakeValue(softwareVersionLabel_, other->softwareVersionLabel_);
+    changed |= TakeValue(bootVersionLabel_, other->bootVersionLabel_);
+    changed |= TakeValue(dmxStartAddress_, other->dmxStartAddress_);
+    changed |= TakeValue(footprint_, other->footprint_);
+    changed |= TakeValue(personalityDescription_, other->personalityDescription_);
+    changed |= TakeValue(personality_, other->personality_);
+    changed |= TakeValue(productCategory_, other->productCategory_);
+    changed |= TakeValue(sensorCount_, other->sensorCount_);
+    changed |= TakeValue(subDeviceCount_, other->subDeviceCount_);
+    changed |= TakeValue(factoryDefaults_, other->factoryDefaults_);
+    changed |= TakeValue(deviceHours_, other->deviceHours_);
+    changed |= TakeValue(lampHours_, other->lampHours_);
+    changed |= TakeValue(lampStrikes_, other->lampStrikes_);
+    changed |= TakeValue(lampState_, other->lampState_);
+    changed |= TakeValue(lampOnMode_, other->lampOnMode_);
+    changed |= TakeValue(powerCycles_, other->powerCycles_);
+    changed |= TakeValue(displayInvert_, other->displayInvert_);
+    changed |= TakeValue(displayLevel_, other->displayLevel_);
+    changed |= TakeValue(tiltInvert_, other->tiltInvert_);
+    changed |= TakeValue(panInvert_, other->panInvert_);
+    changed |= TakeValue(panTiltSwap_, other->panTiltSwap_);
+    changed |= TakeValue(powerState_, other->powerState_);
+    changed |= TakeValue(identify_, other->identify_);
+    changed |= TakeValue(supportedParameters_, other->supportedParameters_);
+    return changed;
+}
+
 bool RDMDevice::AddSupportedParameter(quint16 pid, const QString& text)
 {
     if (!supportedParameters_.contains(pid))

@@ -100,6 +100,9 @@ public:
     // The recorded PIDs, ascending.
     QList<quint16> SupportedParameters() const { return supportedParameters_.keys(); }
 
+protected:
+    bool CopyValues(const Device& fresh) override;
+
 private:
     QString deviceLabel_;
     quint16 reportedManufacturerId_ = 0;

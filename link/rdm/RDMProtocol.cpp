@@ -11,13 +11,16 @@
 
 using namespace rdm;
 
-// What one SendRequest call sent, for checking the reply against it.
+// What one exchange sent, for checking the replies against it.
 struct RDMProtocol::Exchange
 {
     quint64 destination;
     quint8 commandClass;
     quint16 pid;
     quint8 transaction;
+    // A QUEUED_MESSAGE request: its answer is the queued message, which carries the
+    // command class and PID of the request it answers.
+    bool queuedMessage = false;
 
     // The tail every transaction message ends with.
     QString Command() const
@@ -188,14 +191,29 @@ int RDMProtocol::CheckReply(const Exchange& exchange, const quint8* reply, int l
         return ErrorMalformed;
     }
 
-    // A reply that is not the answer to this very request (a late answer to an earlier
-    // one, another fixture's) must not be taken for it.
+    // Another transaction number: the answer to an earlier request that came too late for
+    // it (or to another controller's). It is not this request's, which may still come.
+    const quint8 transaction = reply[offset::TransactionNumber];
+    if (transaction != exchange.transaction) {
+        Report(feedback, QStringLiteral(" Warning! device (0x%1) : dropped a reply to transaction 0x%2 while waiting "
+                                        "for 0x%3 for %4!")
+                             .arg(device, Hex(transaction), Hex(exchange.transaction), exchange.Command()),
+               FeedbackWarning);
+        return kStrayReply;
+    }
+
+    // A reply with this transaction number that is still not the answer to this very
+    // request (another fixture's, another parameter's, another sub-device's) must not be
+    // taken for it.
+    const quint8 commandClass = reply[offset::CommandClass];
+    const bool queuedAnswerClass = commandClass == GetCommandResponse || commandClass == SetCommandResponse;
     struct Field { const char* name; quint64 got; quint64 expected; bool checked; };
     const Field fields[] = {
         {"source", ReadUid(reply + offset::Source), exchange.destination, exchange.destination != BroadcastUid},
-        {"transaction number", reply[offset::TransactionNumber], exchange.transaction, true},
-        {"command class", reply[offset::CommandClass], quint64(exchange.commandClass) + 1, true},
-        {"PID", ReadUInt16(reply + offset::ParameterId), exchange.pid, true},
+        {"command class", commandClass, quint64(exchange.commandClass) + 1,
+         !(exchange.queuedMessage && queuedAnswerClass)},
+        {"PID", ReadUInt16(reply + offset::ParameterId), exchange.pid, !exchange.queuedMessage},
+        {"sub-device", ReadUInt16(reply + offset::SubDevice), kRootDevice, true},
     };
     for (const Field& field : fields) {
         if (field.checked && field.got != field.expected) {
@@ -213,6 +231,21 @@ int RDMProtocol::CheckReply(const Exchange& exchange, const quint8* reply, int l
     return 0;
 }
 
+int RDMProtocol::ReceiveReply(IRdmLink& link, const Exchange& exchange, quint8* buffer, IFeedback* feedback) const
+{
+    for (int strays = 0; strays <= kMaxStrayReplies; ++strays) {
+        const int length = std::min(link.ReceiveRdmPacket(buffer, kReplyBufferSize, nullptr, kTransactionTimeoutMs),
+                                    kReplyBufferSize);
+        if (length <= 0)
+            return 0;
+        const int check = CheckReply(exchange, buffer, length, feedback);
+        if (check != kStrayReply)
+            return check == 0 ? length : check;
+    }
+    // A line that answers nothing but other requests: this one's answer never came.
+    return 0;
+}
+
 int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClass, quint16 pid,
                              const void* data, int dataLength, void* reply, int* replyLength,
                              IFeedback* feedback)
@@ -223,73 +256,109 @@ int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClas
             *replyLength = 0;
         return result;
     };
-    Exchange exchange{MakeUid(uidLow, uidHigh), commandClass, pid, 0};
-    const QString device = Hex(exchange.destination);
-    const bool broadcast = exchange.destination == BroadcastUid;
+    const quint64 destination = MakeUid(uidLow, uidHigh);
+    const QString device = Hex(destination);
 
     // The message-length byte holds header + data, so longer data would wrap it.
     if (dataLength < 0 || dataLength > kMaxParameterData || (dataLength > 0 && !data)) {
-        Report(feedback, QStringLiteral(" Error! device (0x%1) : request data of %2 bytes is over the %3 allowed for %4!")
-                             .arg(device).arg(dataLength).arg(kMaxParameterData).arg(exchange.Command()), FeedbackError);
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : request data of %2 bytes is over the %3 allowed for "
+                                        "COMMAND(0x%4) and PID(0x%5)!")
+                             .arg(device).arg(dataLength).arg(kMaxParameterData).arg(Hex(commandClass), Hex(pid)),
+               FeedbackError);
         return finish(ErrorSendFailed);
     }
+    Response response;
+    const QByteArray request = dataLength > 0 ? QByteArray(static_cast<const char*>(data), dataLength) : QByteArray();
+    const int result = Transact(destination, commandClass, pid, request, false, response, feedback);
+    if (result < 0)
+        return finish(result);
+
+    // ACK, ACK_OVERFLOW, or NACK with its reason: hand the data over.
+    const int answerLength = int(response.data.size());
+    if (capacity < answerLength) {
+        const QLatin1String nack(response.type == ResponseNackReason ? "for NACK_REASON" : "");
+        Report(feedback, QStringLiteral(" Error! device (0x%1) : receive buffer(%2) is too small! Expected %3 "
+                                        "for COMMAND(0x%4) and PID(0x%5)%6!")
+                             .arg(device).arg(capacity).arg(answerLength).arg(Hex(commandClass), Hex(pid), nack),
+               FeedbackError);
+        return finish(ErrorReplyTooLong);
+    }
+    if (answerLength > 0)
+        std::memcpy(reply, response.data.constData(), size_t(answerLength));
+    if (replyLength)
+        *replyLength = answerLength;
+    return result;
+}
+
+int RDMProtocol::Transact(quint64 destination, quint8 commandClass, quint16 pid, const QByteArray& data,
+                          bool queuedMessage, Response& response, IFeedback* feedback)
+{
+    response = Response();
+    Exchange exchange{destination, commandClass, pid, 0, queuedMessage};
+    const QString device = Hex(destination);
+    const bool broadcast = destination == BroadcastUid;
     IRdmLink* link = Link();
     if (!link)
-        return finish(ErrorMalformed);
+        return ErrorMalformed;
 
     quint8 packet[kMinPacketSize + kMaxParameterData];
-    const int packetLength = BuildRequest(packet, exchange.destination, commandClass, pid, data, dataLength);
+    const int packetLength = BuildRequest(packet, destination, commandClass, pid, data.constData(), int(data.size()));
 
     quint8 buffer[kReplyBufferSize];
     int attempts = 0;
+    int lastFailure = 0;
     int busyResends = 0;
     int ackTimerResends = 0;
     for (;;) {
+        // The thread is being stopped (the program is closing): nothing more is sent.
+        if (platform::Clock::StopRequested())
+            return attempts > 0 ? lastFailure : int(ErrorSendFailed);
         exchange.transaction = packet[offset::TransactionNumber];
-        int length = 0;
         int failure = 0;
+        int length = 0;
         if (!link->SendRdmReadPacket(packet, packetLength, kReplyBufferSize, kTransactionTimeoutMs)) {
             Report(feedback, QStringLiteral(" Warning! device (0x%1) : Send failed for %2!").arg(device, exchange.Command()),
                    FeedbackWarning);
             failure = ErrorSendFailed;
         } else {
-            length = link->ReceiveRdmPacket(buffer, kReplyBufferSize, nullptr, kTransactionTimeoutMs);
-            if (length <= 0 && broadcast) {
-                if (replyLength)
-                    *replyLength = 0;
+            length = ReceiveReply(*link, exchange, buffer, feedback);
+            if (length < 0)
+                return length;  // a reply that failed its checks: reported, not retried
+            if (length == 0 && broadcast)
                 return 0;
-            }
-            if (length <= 0) {
+            if (length == 0) {
                 Report(feedback, QStringLiteral(" Warning! device (0x%1) : failed to respond for %2!")
                                      .arg(device, exchange.Command()), FeedbackWarning);
                 failure = ErrorNoReply;
             }
         }
         if (failure != 0) {
+            lastFailure = failure;
             if (++attempts >= kMaxAttempts || broadcast || commandClass == DiscoveryCommand) {
                 Report(feedback, QStringLiteral(" Warning: Retry attempts exceeded for device (0x%1) - %2!")
                                      .arg(device, exchange.Command()), FeedbackWarning);
-                return finish(failure);
+                return failure;
             }
             continue;  // the identical packet, same transaction number
         }
 
-        length = std::min(length, kReplyBufferSize);
-        if (const int error = CheckReply(exchange, buffer, length, feedback))
-            return finish(error);
-
-        const quint8 responseType = buffer[offset::PortOrResponseType];
         const int dataLength = buffer[offset::ParameterDataLength];
-        const quint8* replyData = buffer + offset::ParameterData;
-        if (responseType == ResponseNackReason || responseType == ResponseAckTimer) {
-            if (dataLength != 2) {
-                Report(feedback, QStringLiteral(" Error! device (0x%1) : length (%2) is not the expected size(2) for "
-                                                "COMMAND(0x%3) and PID(0x%4) NACK OR ACK_TIMER!")
-                                     .arg(device).arg(dataLength).arg(Hex(commandClass), Hex(pid)), FeedbackError);
-                return finish(ErrorMalformed);
-            }
-            const quint16 value = ReadUInt16(replyData);
-            if (responseType == ResponseNackReason && value == kNackBusy) {
+        response.type = buffer[offset::PortOrResponseType];
+        response.commandClass = buffer[offset::CommandClass];
+        response.pid = ReadUInt16(buffer + offset::ParameterId);
+        response.data = QByteArray(reinterpret_cast<const char*>(buffer + offset::ParameterData), dataLength);
+        if (response.type != ResponseNackReason && response.type != ResponseAckTimer)
+            return response.type;
+
+        if (dataLength != 2) {
+            Report(feedback, QStringLiteral(" Error! device (0x%1) : length (%2) is not the expected size(2) for "
+                                            "COMMAND(0x%3) and PID(0x%4) NACK OR ACK_TIMER!")
+                                 .arg(device).arg(dataLength).arg(Hex(commandClass), Hex(pid)), FeedbackError);
+            return ErrorMalformed;
+        }
+        const quint16 value = ReadUInt16(buffer + offset::ParameterData);
+        if (response.type == ResponseNackReason) {
+            if (value == kNackBusy) {
                 if (++busyResends <= kMaxBusyResends) {
                     platform::Clock::SleepMs(kBusyWaitMs);
                     StampTransaction(packet, packetLength);
@@ -297,41 +366,57 @@ int RDMProtocol::SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClas
                 }
                 Report(feedback, QStringLiteral(" Error! device (0x%1) : still busy after %2 retries for %3!")
                                      .arg(device).arg(kMaxBusyResends).arg(exchange.Command()), FeedbackError);
-                // Falls through: the caller gets the busy NACK like any other.
             }
-            if (responseType == ResponseAckTimer) {
-                // The fixture will have the answer after its own estimate. A GET asks
-                // again then; anything else is taken as accepted.
-                const bool get = commandClass == GetCommand || commandClass == GetCommandResponse;
-                if (get && ++ackTimerResends > kMaxAckTimerResends) {
-                    Report(feedback, QStringLiteral(" Error! device (0x%1) : no answer after %2 ACK_TIMER replies for %3!")
-                                         .arg(device).arg(kMaxAckTimerResends).arg(exchange.Command()), FeedbackError);
-                    return finish(ErrorNoReply);
-                }
-                platform::Clock::SleepMs(std::min<qint64>(qint64(value) * kAckTimerUnitMs, kMaxAckTimerWaitMs));
-                if (!get) {
-                    if (replyLength)
-                        *replyLength = 0;
-                    return ResponseAck;
-                }
-                StampTransaction(packet, packetLength);
-                continue;
-            }
+            // The caller gets the NACK with its reason (the busy one after too many).
+            return response.type;
         }
 
-        // ACK, ACK_OVERFLOW, or NACK with its reason: hand the data over.
-        if (capacity < dataLength) {
-            const QLatin1String nack(responseType == ResponseNackReason ? "for NACK_REASON" : "");
-            Report(feedback, QStringLiteral(" Error! device (0x%1) : receive buffer(%2) is too small! Expected %3 "
-                                            "for COMMAND(0x%4) and PID(0x%5)%6!")
-                                 .arg(device).arg(capacity).arg(dataLength).arg(Hex(commandClass), Hex(pid), nack),
-                   FeedbackError);
-            return finish(ErrorReplyTooLong);
+        // ACK_TIMER: the fixture will have the answer after its own estimate. A GET asks
+        // again then; anything else collects its outcome from the fixture's queue.
+        const bool get = commandClass == GetCommand || commandClass == GetCommandResponse;
+        if (get && ++ackTimerResends > kMaxAckTimerResends) {
+            Report(feedback, QStringLiteral(" Error! device (0x%1) : no answer after %2 ACK_TIMER replies for %3!")
+                                 .arg(device).arg(kMaxAckTimerResends).arg(exchange.Command()), FeedbackError);
+            return ErrorNoReply;
         }
-        if (dataLength > 0)
-            std::memcpy(reply, replyData, size_t(dataLength));
-        if (replyLength)
-            *replyLength = dataLength;
-        return responseType;
+        platform::Clock::SleepMs(std::min<qint64>(qint64(value) * kAckTimerUnitMs, kMaxAckTimerWaitMs));
+        if (!get)
+            return CollectDeferredOutcome(exchange, data, response, feedback);
+        StampTransaction(packet, packetLength);
     }
+}
+
+int RDMProtocol::CollectDeferredOutcome(const Exchange& exchange, const QByteArray& data, Response& response,
+                                        IFeedback* feedback)
+{
+    const QString device = Hex(exchange.destination);
+    // The outcome is queued at the fixture: ask for its queued messages until it comes.
+    // Another parameter's message may come first; an empty queue (STATUS_MESSAGES) or a
+    // refusal of QUEUED_MESSAGE leaves only reading the value back.
+    for (int round = 0; round < kMaxQueuedMessages; ++round) {
+        Response queued;
+        const int result = Transact(exchange.destination, GetCommand, PidQueuedMessage, QByteArray(1, char(kStatusError)),
+                                    true, queued, feedback);
+        if (result < 0)
+            return result;
+        if (queued.commandClass == exchange.commandClass + 1 && queued.pid == exchange.pid) {
+            response = queued;
+            return queued.type;
+        }
+        const bool refused = queued.pid == PidQueuedMessage && queued.type == ResponseNackReason;
+        if (refused || queued.pid == PidStatusMessages)
+            break;
+    }
+
+    // The value the fixture holds now tells whether it took the request: only a value it
+    // confirms counts as done.
+    Response current;
+    const int result = Transact(exchange.destination, GetCommand, exchange.pid, QByteArray(), false, current, feedback);
+    if (result == ResponseAck && current.data == data) {
+        response = Response{ResponseAck, quint8(exchange.commandClass + 1), exchange.pid, QByteArray()};
+        return ResponseAck;
+    }
+    Report(feedback, QStringLiteral(" Error! device (0x%1) : %2 was answered ACK_TIMER and not confirmed afterwards!")
+                         .arg(device, exchange.Command()), FeedbackError);
+    return ErrorMismatch;
 }

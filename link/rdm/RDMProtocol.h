@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Device;
 class IFeedback;
@@ -61,7 +62,9 @@ public:
     //  - merge lamp fixtures that are the same fixture as an RDM one into it;
     //  - read the standard parameters of every RDM fixture (UpdateDeviceInformation).
     // On return `devices` holds what survived, in the reverse of the order the list had
-    // after the search; the caller owns them. Every fixture found is left muted.
+    // after the search; the caller owns them. Every fixture found is left muted. When the
+    // calling thread is stopped (platform::Clock) it gives up wherever it is and ends with
+    // "RDM Discovery: Stopped."; `devices` then holds what it had, unread.
     void Discover(QList<Device*>* devices, IFeedback* feedback) override;
 
     // Searches [low, high] (UIDs as low 32 / high 16 bits) with RdmDiscoverySearch over
@@ -90,7 +93,8 @@ public:
     virtual bool SetIdentify(RDMDevice* fixture, bool identify, IFeedback* feedback);
     virtual bool SetDmxStartAddress(RDMDevice* fixture, quint16 address, IFeedback* feedback);
     // Records every PID of SUPPORTED_PARAMETERS, asking again while the fixture answers
-    // ACK_OVERFLOW (at most kMaxOverflowRounds times).
+    // ACK_OVERFLOW (at most kMaxOverflowRounds times). An empty list (a fixture with no
+    // optional parameters) is an answer too.
     virtual bool GetSupportedParameters(RDMDevice* fixture, IFeedback* feedback);
     // Re-reads the standard parameters of every RDMDevice of the list (other entries
     // are skipped), each in this order: DEVICE_INFO (with its personality description),
@@ -124,6 +128,13 @@ public:
     // the result is that of the description.
     virtual bool GetDeviceInfo(RDMDevice* fixture, IFeedback* feedback);
     virtual bool GetIdentify(RDMDevice* fixture, IFeedback* feedback);
+    // The identify state the fixture `uid` last confirmed on the link (a GET answered or a
+    // SET acknowledged by any engine), in the order the command thread ran them; none
+    // before either, and none after ForgetLastKnownIdentify. Any thread.
+    static std::optional<bool> LastKnownIdentify(quint64 uid);
+    // The link has gone (CommManager's teardown): what the fixtures confirmed on it no
+    // longer holds.
+    static void ForgetLastKnownIdentify();
     // Stores a DEVICE_INFO record in the fixture; false, storing nothing, when `length`
     // is below the record's 19 bytes.
     virtual bool DecodeDeviceInfo(const quint8* data, int length, RDMDevice* fixture);
@@ -147,15 +158,21 @@ public:
     // `data` holds `dataLength` (0..231) parameter bytes; `*replyLength` is the room in
     // `reply` on entry and the number of parameter bytes copied there on return.
     //
-    // Returns the reply's response type (0 ACK, 1 ACK_TIMER, 2 NACK_REASON with the
-    // reason in the two reply bytes, 3 ACK_OVERFLOW), 0 for a broadcast that drew no
-    // reply, or a rdm::TransactionError; *replyLength is 0 for those and for an
-    // ACK_TIMER answer to a request that is not a GET.
+    // Returns the reply's response type (0 ACK, 2 NACK_REASON with the reason in the two
+    // reply bytes, 3 ACK_OVERFLOW), 0 for a broadcast that drew no reply, or a
+    // rdm::TransactionError; *replyLength is 0 for those.
     //
     // A send that fails or draws no reply is retried with the same transaction number
-    // up to kMaxAttempts times in all (once only for broadcasts and discovery). A busy
-    // NACK and an ACK_TIMER on a GET are waited out and asked again with a new
-    // transaction number, a bounded number of times.
+    // up to kMaxAttempts times in all (once only for broadcasts and discovery). A reply
+    // with another transaction number (a late answer to an earlier request) is dropped and
+    // the request's own is waited for. A busy NACK and an ACK_TIMER on a GET are waited out
+    // and asked again with a new transaction number, a bounded number of times. Any other
+    // request answered ACK_TIMER has its outcome collected after the named time: its
+    // queued message (QUEUED_MESSAGE), whose ACK or NACK is the answer; a fixture that
+    // has none to give is asked for the parameter's value, and only a value equal to the
+    // request's data counts as an ACK (else ErrorMismatch). Once the calling thread is
+    // stopped (platform::Clock) nothing more is sent: the answer is the last attempt's
+    // failure, or ErrorSendFailed when nothing was sent.
     virtual int SendRequest(quint32 uidLow, quint32 uidHigh, quint8 commandClass, quint16 pid,
                             const void* data, int dataLength, void* reply, int* replyLength,
                             IFeedback* feedback);
@@ -176,6 +193,12 @@ public:
     static constexpr int kMaxAckTimerResends = 10;
     // SUPPORTED_PARAMETERS continuations; real fixtures need one or two.
     static constexpr int kMaxOverflowRounds = 250;
+    // Replies to other requests dropped while waiting for one's own: a burst of late
+    // answers is a handful; a line that answers nothing else is given up on.
+    static constexpr int kMaxStrayReplies = 16;
+    // Queued messages of other parameters passed over before a deferred outcome is given
+    // up on and the value read back instead.
+    static constexpr int kMaxQueuedMessages = 10;
     // A DISC_UNIQUE_BRANCH answer is 24 encoded bytes; the widget is offered the longest
     // message it can hand back in one piece.
     static constexpr int kBranchReplyLength = 63;
@@ -190,15 +213,18 @@ public:
 
 protected:
     // One transaction with `fixture`; `answer`'s size is the room on entry and the data
-    // on return. A NACK writes `nackMessage` (%1 the UID, %2 the reason). Returns the
-    // SendRequest result.
+    // on return. A NACK writes `nackMessage` (%1 the UID, %2 the reason, NackReasonText)
+    // as an error — but NACK unknown PID to a parameter E1.20 leaves optional only says,
+    // as a normal line, that the fixture does not support it. Returns the SendRequest
+    // result.
     int RunRequest(RDMDevice* fixture, quint8 commandClass, quint16 pid, const QByteArray& request,
                    const char* nackMessage, QByteArray& answer, IFeedback* feedback);
     // Decodes one GET answer into the fixture.
     using AnswerStore = std::function<void(const quint8* data, int length)>;
     // One standard GET of `pid` with `request` as data and `capacity` bytes of room: an
-    // ACK with at least `minLength` (and at least one) bytes is handed to `store`; a
-    // shorter one is reported. True when stored.
+    // ACK with at least `minLength` bytes is handed to `store` (texts, whose minLength is
+    // 0, may be empty: E1.20 allows a label of no characters); a shorter one is reported.
+    // True when stored.
     bool RunGet(RDMDevice* fixture, quint16 pid, int capacity, const QByteArray& request,
                 int minLength, const char* nackMessage, const AnswerStore& store, IFeedback* feedback);
     // One standard SET; true on an ACK.
@@ -208,7 +234,30 @@ protected:
 private:
     struct Exchange;
     class SearchLine;
+    // What came back for one request.
+    struct Response
+    {
+        quint8 type = 0;  // response type
+        quint8 commandClass = 0;
+        quint16 pid = 0;
+        QByteArray data;
+    };
+    // CheckReply's answer for a reply to another transaction.
+    static constexpr int kStrayReply = 1;
+
+    // SendRequest without the caller's buffer: the response type (the reply in
+    // `response`), 0 for a silent broadcast, or a TransactionError.
+    int Transact(quint64 destination, quint8 commandClass, quint16 pid, const QByteArray& data, bool queuedMessage,
+                 Response& response, IFeedback* feedback);
+    // The outcome of a request the fixture answered ACK_TIMER (see SendRequest).
+    int CollectDeferredOutcome(const Exchange& exchange, const QByteArray& data, Response& response,
+                               IFeedback* feedback);
+    // 0 when the reply is this exchange's answer, kStrayReply for another transaction's,
+    // else the TransactionError (reported).
     int CheckReply(const Exchange& exchange, const quint8* reply, int length, IFeedback* feedback) const;
+    // This exchange's reply in `buffer` (kReplyBufferSize bytes): its length, 0 when none
+    // came, or CheckReply's error. Replies to other transactions are passed over.
+    int ReceiveReply(IRdmLink& link, const Exchange& exchange, quint8* buffer, IFeedback* feedback) const;
     // Writes the request to `destination` into `packet` with the next transaction number
     // and its checksum; returns its length.
     int BuildRequest(quint8* packet, quint64 destination, quint8 commandClass, quint16 pid, const void* data,

@@ -41,14 +41,24 @@ enum ResponseType : quint8 {
     ResponseAckOverflow = 3,
 };
 
+// E1.20 NACK reasons the engine acts on.
+constexpr quint16 kNackUnknownPid = 0x0000;
 // The LED families answer this NACK reason while they are busy: wait and ask again.
 constexpr quint16 kNackBusy = 0x8112;
+
+// QUEUED_MESSAGE's status type asking for every queued message (E1.20 STATUS_ERROR).
+constexpr quint8 kStatusError = 0x04;
+
+// Requests go to the root device, and only its answers are taken.
+constexpr quint16 kRootDevice = 0;
 
 // Parameter ids the engine knows by name.
 enum Pid : quint16 {
     PidDiscUniqueBranch = 0x0001,
     PidDiscMute = 0x0002,
     PidDiscUnMute = 0x0003,
+    PidQueuedMessage = 0x0020,
+    PidStatusMessages = 0x0030,
     PidSupportedParameters = 0x0050,
     PidDeviceInfo = 0x0060,
     PidDeviceModelDescription = 0x0080,

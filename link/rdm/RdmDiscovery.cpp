@@ -78,7 +78,7 @@ bool RDMProtocol::DiscoveryUniqueBranch(quint32 lowLow, quint32 lowHigh, quint32
                                         IFeedback*)
 {
     IRdmLink* link = Link();
-    if (!link)
+    if (!link || platform::Clock::StopRequested())
         return false;
     quint8 bounds[kBranchDataLength];
     WriteUid(bounds, lowLow, lowHigh);
@@ -102,7 +102,8 @@ bool RDMProtocol::SendMuteRequest(quint16 pid, quint32 uidLow, quint32 uidHigh, 
     const int result = SendRequest(uidLow, uidHigh, DiscoveryCommand, pid, nullptr, 0, reply, &length, feedback);
     if (result == ResponseNackReason) {
         const quint16 reason = length >= 2 ? ReadUInt16(reply) : 0;
-        Report(feedback, QString::fromLatin1(nackMessage).arg(Hex(MakeUid(uidLow, uidHigh))).arg(reason), FeedbackError);
+        Report(feedback, QString::fromLatin1(nackMessage).arg(Hex(MakeUid(uidLow, uidHigh)), NackReasonText(reason)),
+               FeedbackError);
         return false;
     }
     return result == 0;
@@ -206,7 +207,7 @@ void RDMProtocol::Discover(QList<Device*>* devices, IFeedback* feedback)
 
     QList<Device*> result;  // everything that survives, owned
     QList<Device*> rdmFixtures;  // the RDM fixtures of `result`, to read their parameters
-    while (!devices->isEmpty()) {
+    while (!devices->isEmpty() && !platform::Clock::StopRequested()) {
         Device* item = devices->takeLast();
         RDMDevice* plain = qobject_cast<RDMDevice*>(item);
         if (!plain) {
@@ -246,6 +247,12 @@ void RDMProtocol::Discover(QList<Device*>* devices, IFeedback* feedback)
         result.append(fixture.release());
     }
 
+    if (platform::Clock::StopRequested()) {
+        // The thread is being stopped: what was found goes back to the caller unread.
+        devices->append(result);
+        Report(feedback, QStringLiteral("RDM Discovery: Stopped."), FeedbackWarning);
+        return;
+    }
     UpdateDeviceInformation(&rdmFixtures, feedback);
     devices->append(result);
     Report(feedback, QStringLiteral("RDM Discovery: Finished!"), FeedbackNormal);

@@ -2,6 +2,7 @@
 
 #include "link/feedback/Feedback.h"
 #include "link/rdm/RdmText.h"
+#include "platform/system/Clock.h"
 
 using rdm::Hex;
 
@@ -37,6 +38,10 @@ void RdmDiscoverySearch::NotePhantom()
 
 void RdmDiscoverySearch::SearchRange(quint64 low, quint64 high)
 {
+    // The thread's stop costs nothing to ask, unlike a command's IsCancelled: it is looked
+    // at for every range, so that a queue that stops ends the search at once.
+    if (platform::Clock::StopRequested())
+        stopped_ = true;
     if (stopped_)
         return;
     if (feedback_)

@@ -20,6 +20,7 @@ class IFeedback;
 // looks like; and when the feedback says the work was cancelled. Cancellation is asked
 // before the search and after each fixture found or answer unexplained, not at every range:
 // a command's IsCancelled pauses, and a search looks at about a hundred ranges a fixture.
+// A stop of the calling thread (platform::Clock::StopRequested) is looked at for every range.
 //
 // Single-threaded: runs on the command thread inside a discovery.
 class RdmDiscoverySearch

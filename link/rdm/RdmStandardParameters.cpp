@@ -6,6 +6,10 @@
 #include "link/feedback/Feedback.h"
 #include "link/rdm/RdmText.h"
 
+#include <QHash>
+
+#include <mutex>
+
 using namespace rdm;
 
 namespace {
@@ -22,10 +26,63 @@ QByteArray UInt16Data(quint16 value)
     return data;
 }
 
+// What the fixtures last confirmed of their identify state, by UID.
+std::mutex identifyMutex;
+QHash<quint64, bool> knownIdentify;
+
+void NoteIdentify(quint64 uid, bool identify)
+{
+    std::lock_guard lock(identifyMutex);
+    knownIdentify.insert(uid, identify);
+}
+
 // A DEVICE_INFO record runs from the protocol version to the sensor count.
 constexpr int kDeviceInfoLength = 19;
 // Personality number (1) and footprint (2) come before the description.
 constexpr int kPersonalityHeaderLength = 3;
+
+// The parameters E1.20 requires of every responder. Any other is optional: a fixture may
+// answer it NACK unknown PID, which is no fault of the fixture's.
+bool IsRequired(quint16 pid)
+{
+    switch (pid) {
+    case PidSupportedParameters:
+    case PidDeviceInfo:
+    case PidSoftwareVersionLabel:
+    case PidDmxStartAddress:
+    case PidIdentifyDevice:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// E1.20's name of an optional parameter the engine reads.
+QString OptionalParameterName(quint16 pid)
+{
+    static const QMap<quint16, const char*> kNames = {
+        {PidDeviceModelDescription, "DEVICE_MODEL_DESCRIPTION"},
+        {PidManufacturerLabel, "MANUFACTURER_LABEL"},
+        {PidDeviceLabel, "DEVICE_LABEL"},
+        {PidFactoryDefaults, "FACTORY_DEFAULTS"},
+        {PidBootSoftwareVersionLabel, "BOOT_SOFTWARE_VERSION_LABEL"},
+        {PidDmxPersonalityDescription, "DMX_PERSONALITY_DESCRIPTION"},
+        {PidDeviceHours, "DEVICE_HOURS"},
+        {PidLampHours, "LAMP_HOURS"},
+        {PidLampStrikes, "LAMP_STRIKES"},
+        {PidLampState, "LAMP_STATE"},
+        {PidLampOnMode, "LAMP_ON_MODE"},
+        {PidDevicePowerCycles, "DEVICE_POWER_CYCLES"},
+        {PidDisplayInvert, "DISPLAY_INVERT"},
+        {PidDisplayLevel, "DISPLAY_LEVEL"},
+        {PidPanInvert, "PAN_INVERT"},
+        {PidTiltInvert, "TILT_INVERT"},
+        {PidPanTiltSwap, "PAN_TILT_SWAP"},
+        {PidPowerState, "POWER_STATE"},
+    };
+    const char* name = kNames.value(pid, nullptr);
+    return name ? QLatin1String(name) : QStringLiteral("PID 0x%1").arg(Hex(pid));
+}
 
 } // namespace
 
@@ -39,7 +96,12 @@ int RDMProtocol::RunRequest(RDMDevice* fixture, quint8 commandClass, quint16 pid
     answer.truncate(length);
     if (result == ResponseNackReason && feedback) {
         const quint16 reason = length >= 2 ? ReadUInt16(reinterpret_cast<const quint8*>(answer.constData())) : 0;
-        feedback->AddString(QString::fromLatin1(nackMessage).arg(Hex(uid)).arg(reason), FeedbackError);
+        if (reason == kNackUnknownPid && !IsRequired(pid)) {
+            feedback->AddString(QStringLiteral(" Device 0x%1 does not support %2.").arg(Hex(uid), OptionalParameterName(pid)),
+                                FeedbackNormal);
+        } else {
+            feedback->AddString(QString::fromLatin1(nackMessage).arg(Hex(uid), NackReasonText(reason)), FeedbackError);
+        }
     }
     return result;
 }
@@ -50,7 +112,7 @@ bool RDMProtocol::RunGet(RDMDevice* fixture, quint16 pid, int capacity, const QB
     if (!fixture)
         return false;
     QByteArray answer(capacity, '\0');
-    if (RunRequest(fixture, GetCommand, pid, request, nackMessage, answer, feedback) != ResponseAck || answer.isEmpty())
+    if (RunRequest(fixture, GetCommand, pid, request, nackMessage, answer, feedback) != ResponseAck)
         return false;
     // A short answer is a failure, never a read past what the fixture sent.
     if (answer.size() < minLength) {
@@ -80,7 +142,21 @@ bool RDMProtocol::SetIdentify(RDMDevice* fixture, bool identify, IFeedback* feed
     if (!RunSet(fixture, PidIdentifyDevice, 60, data, " Device 0x%1 Failed Setting Identify: Nack Error %2!", feedback))
         return false;
     fixture->SetIdentify(identify);
+    NoteIdentify(fixture->GetUniqueId(), identify);
     return true;
+}
+
+std::optional<bool> RDMProtocol::LastKnownIdentify(quint64 uid)
+{
+    std::lock_guard lock(identifyMutex);
+    const auto known = knownIdentify.constFind(uid);
+    return known != knownIdentify.constEnd() ? std::optional<bool>(*known) : std::nullopt;
+}
+
+void RDMProtocol::ForgetLastKnownIdentify()
+{
+    std::lock_guard lock(identifyMutex);
+    knownIdentify.clear();
 }
 
 bool RDMProtocol::SetDmxStartAddress(RDMDevice* fixture, quint16 address, IFeedback* feedback)
@@ -110,7 +186,7 @@ bool RDMProtocol::GetSupportedParameters(RDMDevice* fixture, IFeedback* feedback
                                       " Device 0x%1 Failed Getting Supported Parameters: Nack Error %2!", answer, feedback);
         if (result == ResponseNackReason)
             return false;
-        if ((result != ResponseAck && result != ResponseAckOverflow) || answer.isEmpty()) {
+        if (result != ResponseAck && result != ResponseAckOverflow) {
             if (feedback)
                 feedback->AddString(QStringLiteral(" Device 0x%1 Failed Getting Supported Parameters: No response!").arg(uid),
                                     FeedbackError);
@@ -198,7 +274,7 @@ bool RDMProtocol::GetPersonalityDescription(RDMDevice* fixture, IFeedback* feedb
 
 bool RDMProtocol::GetDeviceModelDescription(RDMDevice* fixture, IFeedback* feedback)
 {
-    return RunGet(fixture, PidDeviceModelDescription, 60, NoData(), 1,
+    return RunGet(fixture, PidDeviceModelDescription, 60, NoData(), 0,
                   " Device 0x%1 Failed Getting Model Description: Nack Error %2!",
                   [fixture](const quint8* data, int length) { fixture->SetModelDescription(TextAnswer(data, length)); },
                   feedback);
@@ -206,7 +282,7 @@ bool RDMProtocol::GetDeviceModelDescription(RDMDevice* fixture, IFeedback* feedb
 
 bool RDMProtocol::GetManufacturerLabel(RDMDevice* fixture, IFeedback* feedback)
 {
-    return RunGet(fixture, PidManufacturerLabel, 60, NoData(), 1,
+    return RunGet(fixture, PidManufacturerLabel, 60, NoData(), 0,
                   " Device 0x%1 Failed Getting Manufacturer label: Nack Error %2!",
                   [fixture](const quint8* data, int length) { fixture->SetManufacturerLabel(TextAnswer(data, length)); },
                   feedback);
@@ -214,7 +290,7 @@ bool RDMProtocol::GetManufacturerLabel(RDMDevice* fixture, IFeedback* feedback)
 
 bool RDMProtocol::GetDeviceLabel(RDMDevice* fixture, IFeedback* feedback)
 {
-    return RunGet(fixture, PidDeviceLabel, 60, NoData(), 1, " Device 0x%1 Failed Getting Device label: Nack Error %2!",
+    return RunGet(fixture, PidDeviceLabel, 60, NoData(), 0, " Device 0x%1 Failed Getting Device label: Nack Error %2!",
                   [fixture](const quint8* data, int length) { fixture->SetDeviceLabel(TextAnswer(data, length)); },
                   feedback);
 }
@@ -228,7 +304,7 @@ bool RDMProtocol::GetFactoryDefaults(RDMDevice* fixture, IFeedback* feedback)
 
 bool RDMProtocol::GetSoftwareVersionLabel(RDMDevice* fixture, IFeedback* feedback)
 {
-    const bool ok = RunGet(fixture, PidSoftwareVersionLabel, 50, NoData(), 1,
+    const bool ok = RunGet(fixture, PidSoftwareVersionLabel, 50, NoData(), 0,
                            " Device 0x%1 Failed Getting Software version label: Nack Error %2!",
                            [fixture](const quint8* data, int length) {
                                fixture->SetSoftwareVersionLabel(TextAnswer(data, length));
@@ -241,7 +317,7 @@ bool RDMProtocol::GetSoftwareVersionLabel(RDMDevice* fixture, IFeedback* feedbac
 
 bool RDMProtocol::GetBootSoftwareVersionLabel(RDMDevice* fixture, IFeedback* feedback)
 {
-    return RunGet(fixture, PidBootSoftwareVersionLabel, 60, NoData(), 1,
+    return RunGet(fixture, PidBootSoftwareVersionLabel, 60, NoData(), 0,
                   " Device 0x%1 Failed Get Boot Version: Nack Error %2!",
                   [fixture](const quint8* data, int length) { fixture->SetBootVersionLabel(TextAnswer(data, length)); },
                   feedback);
@@ -334,7 +410,11 @@ bool RDMProtocol::GetDeviceInfo(RDMDevice* fixture, IFeedback* feedback)
 bool RDMProtocol::GetIdentify(RDMDevice* fixture, IFeedback* feedback)
 {
     return RunGet(fixture, PidIdentifyDevice, 60, NoData(), 1, " Device 0x%1 Failed Getting Identify: Nack Error %2!",
-                  [fixture](const quint8* data, int) { fixture->SetIdentify(data[0] != 0); }, feedback);
+                  [fixture](const quint8* data, int) {
+                      fixture->SetIdentify(data[0] != 0);
+                      NoteIdentify(fixture->GetUniqueId(), data[0] != 0);
+                  },
+                  feedback);
 }
 
 bool RDMProtocol::DecodeDeviceInfo(const quint8* data, int length, RDMDevice* fixture)

@@ -277,6 +277,10 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
 {
     if (!data || length < 1 || length > kMaxRdmLength || !device_)
         return false;
+    // The calling thread is being stopped (the program is closing): whatever protocol asks,
+    // nothing more goes on the line.
+    if (Clock::StopRequested())
+        return false;
     SetMode(kModeRdm);
 
     // The messages of one request: a short one fits a single packet; a longer one goes
@@ -313,20 +317,22 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
         const auto deadline = std::chrono::steady_clock::now() + Clock::TimeoutDuration(timeoutMs);
         auto exchangeOver = [this] { return !outstanding_ || std::chrono::steady_clock::now() >= expiry_; };
         while (!exchangeOver()) {
+            if (Clock::StopRequested())
+                return false;
             if (std::chrono::steady_clock::now() >= deadline) {
                 if (wantReply)
                     Log("RdmWidget::SendRdmReadPacket - Gave up waiting for previous session for end\n");
                 return false;
             }
-            replyChanged_.wait_until(lock, std::min(deadline, expiry_));
+            Clock::WaitUntil(replyChanged_, lock, std::min(deadline, expiry_), exchangeOver);
         }
         // Whatever the widget said before this request is not its answer.
         outstanding_ = false;
-        replyReady_ = false;
+        replies_.clear();
         longReply_ = false;
         replyLength_ = 0;
         replyTotal_ = 0;
-        replyComplete_ = 0;
+        listening_ = true;
     }
 
     for (size_t i = 0; i < messages.size(); ++i) {
@@ -354,15 +360,16 @@ bool RdmWidget::SendRdm(const quint8* data, int length, bool wantReply, quint16 
 int RdmWidget::ReceiveRdmPacket(quint8* buffer, int capacity, quint8* complete, int timeoutMs)
 {
     std::unique_lock lock(replyMutex_);
-    replyChanged_.wait_for(lock, Clock::TimeoutDuration(timeoutMs), [this] { return replyReady_ || rdmReaderFailed_; });
-    if (!replyReady_)
+    Clock::WaitFor(replyChanged_, lock, timeoutMs, [this] { return !replies_.empty() || rdmReaderFailed_; });
+    if (replies_.empty())
         return 0;
-    const int count = std::clamp(replyLength_, 0, buffer ? std::max(capacity, 0) : 0);
+    const Reply reply = std::move(replies_.front());
+    replies_.pop_front();
+    const int count = std::clamp(int(reply.bytes.size()), 0, buffer ? std::max(capacity, 0) : 0);
     if (complete)
-        *complete = replyComplete_;
+        *complete = reply.complete;
     if (count > 0)
-        std::memcpy(buffer, reply_.data(), size_t(count));
-    replyReady_ = false;
+        std::memcpy(buffer, reply.bytes.constData(), size_t(count));
     return count;
 }
 
@@ -412,7 +419,9 @@ void RdmWidget::OnVersionReply(const QByteArray& packet)
         // The widget echoes the query: {0x07, major, minor}, as the driver reads it too.
         byte1 = bytes[1];
         byte2 = bytes[2];
-    } else if (packet.size() >= 2 && bytes[0] != kVersionCommand) {
+    } else if (packet.size() >= 2) {
+        // The plain form: the two version bytes themselves, whatever the first one is (a
+        // widget of version 7.x answers {0x07, x}).
         byte1 = bytes[0];
         byte2 = bytes[1];
     } else {
@@ -429,9 +438,8 @@ void RdmWidget::OnVersionReply(const QByteArray& packet)
 
 void RdmWidget::CompleteReplyLocked(int length, quint8 complete)
 {
-    replyLength_ = length;
-    replyComplete_ = complete;
-    replyReady_ = true;
+    replies_.push_back({QByteArray(reinterpret_cast<const char*>(reply_.data()), length), complete});
+    replyLength_ = 0;
     longReply_ = false;
     outstanding_ = false;
 }
@@ -442,8 +450,8 @@ void RdmWidget::OnRdmReply(const QByteArray& packet)
     const int size = int(packet.size());
     {
         std::lock_guard lock(replyMutex_);
-        // Nobody is waiting for an answer: a stray or late message changes nothing.
-        if (size < 1 || !outstanding_)
+        // Before the first request nothing can be an answer.
+        if (size < 1 || !listening_)
             return;
         switch (bytes[0]) {
         case 'p': { // the whole reply

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -26,14 +27,18 @@ class DeviceFile;
 // RDM exchanges: one at a time. A send waits (up to its timeout) until the previous
 // exchange has ended: its reply arrived, or the send's own timeout has passed since it
 // was handed over, so a widget that never answers cannot block the link for good. The
-// reply of the last request is collected with ReceiveRdmPacket; a reply that arrives
-// while no request is outstanding is dropped, and each send forgets any reply not
-// collected, so a late reply is never taken for the answer to the next request.
+// replies that come after a send are kept in order and collected one by one with
+// ReceiveRdmPacket: besides the request's own, the widget may pass on a late answer to
+// an earlier request, which the caller tells apart (by its transaction number) and
+// passes over. Each send forgets the replies not collected.
 //
 // Errors: every operation answers false (or 0) on failure and prints the driver's error
 // to standard output. HasError() tells whether the widget is usable: it is set when the
 // device could not be opened or a reader failed (both until the widget is made anew)
 // and while the last packet write failed.
+//
+// A thread that is being stopped (platform::Clock::StopRequested) sends no more RDM
+// requests (the send answers false), and its waits for an exchange or a reply end at once.
 //
 // Threads: construction and destruction on one thread, with no other call running;
 // everything else from any thread, though RDM exchanges come from the command thread.
@@ -145,18 +150,24 @@ private:
     quint8 versionByte1_ = 255;
     quint8 versionByte2_ = 255;
 
-    // The RDM exchange and its reply, handed from the pipe-5 reader to the sender.
+    // The RDM exchange and its replies, handed from the pipe-5 reader to the sender.
+    struct Reply
+    {
+        QByteArray bytes;
+        quint8 complete = 0;
+    };
     std::mutex replyMutex_;
-    std::condition_variable replyChanged_;
+    // Waited on through platform::Clock, so that a stopped command thread stops waiting.
+    std::condition_variable_any replyChanged_;
+    bool listening_ = false;   // a request has been sent: replies are taken from now on
     bool outstanding_ = false; // a request has been handed over and not answered
     std::chrono::steady_clock::time_point expiry_; // when a silent exchange stops blocking
-    bool replyReady_ = false;  // a complete reply waits to be collected
+    std::deque<Reply> replies_; // complete replies not collected yet, oldest first
     bool longReply_ = false;   // a 't' reply waits for its 'u' continuations
     bool rdmReaderFailed_ = false;
-    std::array<quint8, kMaxRdmLength> reply_{};
+    std::array<quint8, kMaxRdmLength> reply_{}; // the reply being assembled
     int replyTotal_ = 0;    // announced length of a long reply
     int replyLength_ = 0;   // bytes of the reply held in reply_
-    quint8 replyComplete_ = 0;
 
     // Destroyed in reverse: the readers stop before the device goes.
     std::unique_ptr<PipeReader> versionReader_;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -48,6 +49,9 @@ TimeBase& Base()
     return base;
 }
 
+// The stop token the calling thread's sleeps and waits observe.
+thread_local std::stop_token threadStopToken;
+
 } // namespace
 
 double Clock::Scale()
@@ -85,7 +89,32 @@ void Clock::SleepMs(qint64 ms)
 {
     if (ms <= 0)
         return;
-    std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms * Scale()));
+    const auto duration = std::chrono::duration<double, std::milli>(ms * Scale());
+    if (!threadStopToken.stop_possible()) {
+        std::this_thread::sleep_for(duration);
+        return;
+    }
+    std::mutex mutex;
+    std::condition_variable_any stopped;
+    std::unique_lock lock(mutex);
+    stopped.wait_for(lock, threadStopToken, duration, [] { return false; });
+}
+
+bool Clock::StopRequested()
+{
+    return threadStopToken.stop_requested();
+}
+
+std::stop_token Clock::StopToken()
+{
+    return threadStopToken;
+}
+
+ScopedStopToken::ScopedStopToken(std::stop_token token) : previous_(std::exchange(threadStopToken, std::move(token))) {}
+
+ScopedStopToken::~ScopedStopToken()
+{
+    threadStopToken = std::move(previous_);
 }
 
 std::chrono::nanoseconds Clock::TimeoutDuration(qint64 ms)

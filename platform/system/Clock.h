@@ -3,6 +3,8 @@
 #include <QDeadlineTimer>
 #include <QtGlobal>
 #include <chrono>
+#include <condition_variable>
+#include <stop_token>
 
 namespace platform {
 
@@ -14,6 +16,12 @@ namespace platform {
 //
 // The scale comes from VELMORA_TIME_SCALE (default 1) and can be changed at run time
 // (tests do); virtual time never jumps backwards when it changes.
+//
+// Stopping: a thread may be bound to a stop token (ScopedStopToken). Once it is stopped,
+// the thread's sleeps and the waits it makes through WaitFor/WaitUntil end at once, so
+// work that is being shut down (the command queue at the program's end) does not sit out
+// the delays it had planned; StopRequested() lets a loop notice and give up. A thread
+// without a token sleeps and waits as asked.
 //
 // Thread-safe.
 class Clock
@@ -27,8 +35,29 @@ public:
     // A 32-bit millisecond tick that wraps, as a tick counter does.
     static quint32 TickCount();
 
-    // A deliberate pause: lasts ms·scale real time, with no lower bound.
+    // A deliberate pause: lasts ms·scale real time, with no lower bound, unless the calling
+    // thread is stopped first.
     static void SleepMs(qint64 ms);
+
+    // Whether the calling thread's stop token has been stopped.
+    static bool StopRequested();
+    // The calling thread's stop token (one that can never stop, when none is bound).
+    static std::stop_token StopToken();
+
+    // Waits on `condition` (with `lock` held) until `done()` holds, the timeout or deadline
+    // passes, or the calling thread is stopped; answers done(). The timeout follows the
+    // TimeoutDuration rules. Use it for every wait of a thread that may be stopped.
+    template <class Lock, class Predicate>
+    static bool WaitFor(std::condition_variable_any& condition, Lock& lock, qint64 timeoutMs, Predicate done)
+    {
+        return condition.wait_for(lock, StopToken(), TimeoutDuration(timeoutMs), std::move(done));
+    }
+    template <class Lock, class Predicate>
+    static bool WaitUntil(std::condition_variable_any& condition, Lock& lock,
+                          std::chrono::steady_clock::time_point deadline, Predicate done)
+    {
+        return condition.wait_until(lock, StopToken(), deadline, std::move(done));
+    }
 
     // How long to wait for another thread or device before giving up. Scaled like a
     // sleep, but never shorter than a small real floor (or the unscaled time, if that is
@@ -41,6 +70,20 @@ public:
 
     // Real-time floor of TimeoutDuration.
     static constexpr qint64 kTimeoutFloorMs = 50;
+};
+
+// Binds `token` to the calling thread for the life of the object (see Clock: its sleeps
+// and waits end once the token is stopped), then puts the previous binding back.
+class ScopedStopToken
+{
+public:
+    explicit ScopedStopToken(std::stop_token token);
+    ~ScopedStopToken();
+    ScopedStopToken(const ScopedStopToken&) = delete;
+    ScopedStopToken& operator=(const ScopedStopToken&) = delete;
+
+private:
+    std::stop_token previous_;
 };
 
 // Sets the time scale for the life of the object, then puts the previous one back.

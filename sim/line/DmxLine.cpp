@@ -124,7 +124,10 @@ LineAnswer DmxLine::Transact(const QByteArray& packet, bool answerWanted)
             if (!answer.isEmpty())
                 answers.push_back(answer);
         }
-        if (answerWanted && answers.size() == 1)
+        if (answerWanted && answers.size() == 1 && answersToDelay_ > 0) {
+            --answersToDelay_;
+            lateAnswers_.append({answers.front(), platform::Clock::NowMs() + answerDelayMs_});
+        } else if (answerWanted && answers.size() == 1)
             result = LineAnswer{LineAnswer::Kind::Answer, answers.front()};
         else if (answerWanted && answers.size() > 1)
             result = LineAnswer{LineAnswer::Kind::Collision, GarbleAnswers(answers)};
@@ -174,6 +177,23 @@ void DmxLine::SetWireTiming(bool on)
 {
     std::lock_guard lock(mutex_);
     timing_ = on;
+}
+
+void DmxLine::DelayAnswers(int count, qint64 delayMs)
+{
+    std::lock_guard lock(mutex_);
+    answersToDelay_ = std::max(count, 0);
+    answerDelayMs_ = delayMs;
+}
+
+QList<QByteArray> DmxLine::TakeLateAnswers()
+{
+    std::lock_guard lock(mutex_);
+    const qint64 now = platform::Clock::NowMs();
+    QList<QByteArray> due;
+    while (!lateAnswers_.isEmpty() && lateAnswers_.first().dueMs <= now)
+        due.append(lateAnswers_.takeFirst().bytes);
+    return due;
 }
 
 void DmxLine::Charge(qint64 microseconds)

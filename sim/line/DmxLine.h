@@ -3,6 +3,7 @@
 #include "sim/line/LineFixture.h"
 
 #include <QByteArray>
+#include <QList>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -52,6 +53,14 @@ public:
 
     void SetWireTiming(bool on);
 
+    // Fault: the next `count` answers come `delayMs` (virtual) late. The widget hears
+    // nothing in the request's own window; the answer reaches it during the first exchange
+    // it starts at least `delayMs` after the request (TakeLateAnswers).
+    void DelayAnswers(int count, qint64 delayMs);
+    // The late answers whose time has come, oldest first; the widget asks before each
+    // exchange.
+    QList<QByteArray> TakeLateAnswers();
+
     // The wire time of one exchange in microseconds, as the timing model charges it.
     static qint64 ExchangeMicroseconds(const QByteArray& request, const LineAnswer& answer, bool answerWanted);
 
@@ -64,6 +73,14 @@ private:
     int framesSent_ = 0;
     bool timing_ = false;
     qint64 owedMicroseconds_ = 0;
+    int answersToDelay_ = 0;
+    qint64 answerDelayMs_ = 0;
+    struct LateAnswer
+    {
+        QByteArray bytes;
+        qint64 dueMs;
+    };
+    QList<LateAnswer> lateAnswers_;
 };
 
 // What the widget hears when several fixtures answer at once.

@@ -211,6 +211,12 @@ void ProgrammedWidget::RdmMessage(const QByteArray& message)
     auto send = [this](const QByteArray& request, bool answerWanted) {
         if (request.isEmpty())
             return LineAnswer{};
+        // Answers that came too late for their own exchange are heard during this one,
+        // before its own answer.
+        if (line_) {
+            for (const QByteArray& late : line_->TakeLateAnswers())
+                ReplyWithAnswer(LineAnswer{LineAnswer::Kind::Answer, late}, kMaxRdmMessage);
+        }
         {
             std::lock_guard lock(stateMutex_);
             lineRequests_ << request;

@@ -28,7 +28,9 @@ namespace sim {
 //   'T' 'r' (no answer on the line), 'p' + answer (up to 63 bytes) or 't' + u16 total +
 //   61 bytes followed by 'u' + up to 63 bytes until the answer is whole (an answer is cut
 //   to the length the request accepts, at most 512); {0x60} after 0x60. Every reply is
-//   sent before the request's transfer completes.
+//   sent before the request's transfer completes. Answers the line delivers late
+//   (DmxLine::DelayAnswers) go out as extra 'p' messages ahead of the reply of the request
+//   during which they arrive.
 // - 0x84 (DMX input) never carries anything; 0x04 is taken and ignored.
 class ProgrammedWidget : public WidgetDevice
 {

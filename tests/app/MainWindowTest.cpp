@@ -5,6 +5,8 @@
 #include "app/tree/NodeTree.h"
 #include "content/operations/ContentOperation.h"
 #include "content/policies/NamedPolicies.h"
+#include "fixtures/QelRDM.h"
+#include "fixtures/tree/QelRDMContentGroup.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
 #include "link/ui/Preferences.h"
@@ -19,6 +21,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
@@ -255,4 +258,54 @@ TEST_F(MainWindowTest, ContentOperationsShowTheirBoxesOverTheWindowWhileItLives)
     EXPECT_EQ(shown, (QStringList{"Update Stock Content", "Stock Content Up To Date."}));
     window_.reset();
     EXPECT_EQ(ContentOperation::MessageReceiver(), nullptr);
+}
+
+namespace {
+
+// A Brevant fixture with 200 user and 60 Mosavra items, and a plain one.
+QString ContentRig()
+{
+    const auto files = [](int count) {
+        QStringList list;
+        for (int file = 1; file <= count; ++file)
+            list << QStringLiteral(R"({ "number": %1, "name": "I%1" })").arg(file);
+        return list.join(QLatin1Char(','));
+    };
+    return QStringLiteral(R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [
+        { "kind": "brevant", "uid": "7ff0:00000101", "mosavraAddress": 300, "content": { "folders": [
+            { "number": 41, "name": "Shows", "files": [ %1 ] },
+            { "number": 42, "name": "Logos", "files": [ %1 ] },
+            { "number": 251, "name": "Wall", "files": [ %2 ] } ] } },
+        { "kind": "rdm-responder", "uid": "7ff0:00000301" } ] } ] })")
+        .arg(files(100), files(60));
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AFamilyFixturesParametersEndWithItsContentRows)
+{
+    const QByteArray rig = ContentRig().toUtf8();
+    Open(rig.constData());
+    auto* view = qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget());
+    ASSERT_NE(view, nullptr);
+    auto* list = view->findChild<QListWidget*>("devices");
+    ASSERT_TRUE(PollUntil([&] { return list->count() == 2; }, 30000));
+    auto* fixture = qobject_cast<QelRDM*>(DeviceManager::Instance()->FindDevice(0x7FF0'0000'0101ull));
+    ASSERT_TRUE(fixture);
+
+    // Showing the fixture builds its content tree, which then reads the fixture's content.
+    list->setCurrentRow(0);
+    ASSERT_TRUE(PollUntil([&] { return fixture->UserGroup()->ContentCount() == 200 &&
+                                       fixture->MosavraGroup()->ContentCount() == 60; }, 60000));
+    list->setCurrentRow(1);
+    list->setCurrentRow(0);
+
+    QAbstractItemModel* table = view->findChild<QTableView*>("parameters")->model();
+    const int rows = table->rowCount();
+    ASSERT_GE(rows, 6);
+    QStringList lastRows;
+    for (int row = rows - 6; row < rows; ++row)
+        lastRows << table->index(row, 0).data().toString() + "=" + table->index(row, 1).data().toString();
+    EXPECT_EQ(lastRows, (QStringList{"Mosavra Address=300", "GE Unique Id=0x4e000101", "GE Boot Code Changed=0",
+                                     "User Content Remaining=0", "User Content Used=200", "Mosavra Content Used=60"}));
 }

@@ -1,3 +1,4 @@
+#include "content/ContentMutex.h"
 #include "content/operations/ContentCopyOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "images/BrevantImage.h"
@@ -219,14 +220,24 @@ TEST(CopyThroughOperationDialog, RunsOnTheWorkerThreadAndCancelEndsAWaitThatWoul
     EXPECT_EQ(copy.thread(), QThread::currentThread()) << "handed back after the run";
     EXPECT_EQ(fixture.Log().Lines(), QStringList{"add Fixture/Sky@1"});
 
-    // The fixture never answers: only the user's cancel ends the run.
+    // The fixture never answers: only the user's cancel ends the run. The user cancels once
+    // the fixture has taken the add on (and holds it).
     fixture.SetHeld(MemoryFolder::Add);
+    const int acceptedBefore = fixture.Accepted();
     ContentCopyOperation stuck;
     stuck.SetItems({sky});
     stuck.SetTarget(&fixture);
     {
         OperationDialog dialog;
-        QTimer::singleShot(platform::Clock::TimerIntervalMs(20), &dialog, &OperationDialog::cancel);
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, &dialog, [&] {
+            ContentLocker lock(&ContentMutex);
+            if (fixture.Accepted() > acceptedBefore) {
+                user.stop();
+                dialog.cancel();
+            }
+        });
+        user.start(1);
         EXPECT_FALSE(dialog.Run(&stuck));
     }
     // Its late answer, after the dialog and its feedback are gone, reaches nothing.

@@ -112,16 +112,43 @@ TEST(FeedbackWrapper, CancelEndsTheWaitAndALateAnswerReachesNothing)
     EXPECT_EQ(feedback.Texts(FeedbackError), QStringList());
 }
 
+// A folder that dies with a change it accepted still pending ends the step's wait with an
+// error, whether the step hears it through its watch on the folder or through the lease the
+// folder held; either way the folder's death lets go of the lease, which would otherwise
+// never be released.
 TEST(FeedbackWrapper, AFolderThatDisappearsEndsTheWaitWithAnError)
 {
+    const int leasesBefore = FeedbackWrapper::OutstandingLeases();
+    for (const bool watched : {true, false}) {
+        SCOPED_TRACE(watched ? "watched" : "heard through the lease");
+        auto folder = std::make_unique<MemoryFolder>(UniqueNamesAndChannels::Instance(), QStringLiteral("Doomed"));
+        MemoryContent* sky = folder->AddContent(QStringLiteral("Sky"), 5);
+        folder->SetHeld(MemoryFolder::Remove);
+
+        FeedbackRecorder feedback;
+        int result = -1;
+        {
+            FeedbackWrapper wrapper(&feedback);
+            FeedbackWrapper::Lease lease(wrapper, folder.get());
+            ASSERT_TRUE(folder->RemoveChild(sky, lease.Feedback()));
+            // Dies while the test waits for its change, with the change still held.
+            QTimer::singleShot(0, [&] { folder.reset(); });
+            result = wrapper.WaitForCompletion(watched ? folder.get() : nullptr);
+        }
+        EXPECT_EQ(result, 1);
+        EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Doomed was removed before its change finished"});
+        EXPECT_EQ(FeedbackWrapper::OutstandingLeases(), leasesBefore) << "the dead folder's lease is let go";
+    }
+
+    // The same through a step.
     auto folder = std::make_unique<MemoryFolder>(UniqueNamesAndChannels::Instance(), QStringLiteral("Doomed"));
     MemoryContent* sky = folder->AddContent(QStringLiteral("Sky"), 5);
     folder->SetHeld(MemoryFolder::Remove);
-
     FeedbackRecorder feedback;
-    QTimer::singleShot(platform::Clock::TimerIntervalMs(20), [&] { folder.reset(); });
+    QTimer::singleShot(0, [&] { folder.reset(); });
     EXPECT_EQ(DeleteStep(sky, &feedback), 1);
     EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Doomed was removed before its change finished"});
+    EXPECT_EQ(FeedbackWrapper::OutstandingLeases(), leasesBefore);
 }
 
 namespace {

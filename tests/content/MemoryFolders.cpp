@@ -31,12 +31,12 @@ QString Describe(const ContentBase* node)
 // Makes an accepted change: `apply` under ContentMutex while `folder` lives, then Finished.
 void RunAccepted(const MemoryFolder* folder, bool fail, IFeedback* feedback, const std::function<bool()>& apply)
 {
-    bool done = false;
-    {
-        ContentLocker lock(&ContentMutex);
-        if (MemoryFolder::IsAlive(folder) && !fail)
-            done = apply();
-    }
+    // Under the lock throughout: the folder cannot die between the look and Finished, and a
+    // folder that has died never calls its changes' feedback again.
+    ContentLocker lock(&ContentMutex);
+    if (!MemoryFolder::IsAlive(folder))
+        return;
+    const bool done = !fail && apply();
     if (feedback)
         feedback->Finished(done ? FeedbackSuccess : FeedbackFailure);
 }

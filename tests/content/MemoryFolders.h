@@ -26,6 +26,8 @@
 //   library folder;
 // - Answer::Later: the change is made and Finished called from the MemoryLink thread, like a
 //   fixture folder finishing on the fixture-link thread.
+// A folder destroyed before its accepted change has run never calls Finished for it: its
+// death is the change's end.
 // Faults can be injected per kind of change: refuse it, accept it and finish with Failure
 // (changing nothing), or hold it until ReleaseHeld.
 //
@@ -132,6 +134,9 @@ public:
     bool MoveHere(ContentBase* child, IFeedback* feedback) override;
     bool RemoveChild(ContentBase* child, IFeedback* feedback) override;
     ContentFolderAggregator* Aggregator() override { return aggregator_; }
+    // Makes the folder one whose children could not be read.
+    void SetChildrenRead(bool read) { childrenRead_ = read; }
+    bool ChildrenRead() const override { return childrenRead_; }
 
     // Whether `folder` is a MemoryFolder that has not been destroyed. Call under ContentMutex.
     static bool IsAlive(const MemoryFolder* folder);
@@ -163,6 +168,7 @@ private:
     int accepted_ = 0;
     QList<std::function<void()>> heldJobs_;
     ContentFolderAggregator* aggregator_ = nullptr;
+    bool childrenRead_ = true;
 };
 
 // A folder made by MemoryAggregator that stands for several folders: a content added to it is

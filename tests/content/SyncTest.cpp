@@ -225,21 +225,58 @@ TEST_P(Sync, AFailedRunIsNeverUpToDateAndGoesOn)
     EXPECT_FALSE(operation.Succeeded());
 }
 
-TEST_P(Sync, AnEmptySourceOrANestedTargetChangesNothing)
+// A source that could not be read whole (its root or any folder below) is refused and
+// nothing changes: the targets would lose what it only seems to lack. A target that could
+// not be read is left alone; the others are still done.
+TEST_P(Sync, WhatCouldNotBeReadChangesNothing)
+{
+    MemoryFolder* pack = source.AddFolder(QStringLiteral("Pack"), 1);
+    pack->AddContent(QStringLiteral("a"), 1);
+    for (MemoryFolder* unread : {&source, pack}) {
+        SCOPED_TRACE(unread->GetName().toStdString());
+        unread->SetChildrenRead(false);
+        auto target = Target("T");
+        target->AddContent(QStringLiteral("keep"), 1);
+        FeedbackRecorder log;
+        operation.SetSource(&source);
+        operation.SetTargets({target.get()});
+        EXPECT_EQ(operation.Run(&log), 1);
+        EXPECT_EQ(log.Texts(FeedbackError),
+                  QStringList{QStringLiteral("Can't clone Stock: %1 could not be read").arg(unread->GetName())});
+        EXPECT_TRUE(target->Log().Lines().isEmpty());
+        unread->SetChildrenRead(true);
+    }
+
+    auto unreadable = Target("T1"), readable = Target("T2");
+    unreadable->AddContent(QStringLiteral("keep"), 2);
+    unreadable->SetChildrenRead(false);
+    EXPECT_EQ(Run({unreadable.get(), readable.get()}), 1);
+    EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Can't clone Stock to T1: T1 could not be read"});
+    EXPECT_TRUE(unreadable->Log().Lines().isEmpty());
+    EXPECT_EQ(readable->Log().Lines(), QStringList({"create T2/Pack@1", "add Pack/a@1"}));
+}
+
+// A package that holds nothing, read whole, is synchronised like any other: the targets
+// are emptied.
+TEST_P(Sync, AReadableEmptySourceEmptiesTheTargets)
 {
     auto target = Target("T");
-    target->AddContent(QStringLiteral("keep"), 1);
-    EXPECT_EQ(Run({target.get()}), 1);
-    EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Nothing to copy: Stock is empty or could not be read"});
-    EXPECT_TRUE(target->Log().Lines().isEmpty());
+    target->AddContent(QStringLiteral("old"), 1);
+    target->AddFolder(QStringLiteral("Old"), 2);
+    EXPECT_EQ(Run({target.get()}), 0);
+    EXPECT_EQ(target->Log().Lines(), QStringList({"remove T/old", "remove T/Old"}));
+    EXPECT_EQ(target->ChildCount(), 0);
+    EXPECT_TRUE(operation.Succeeded());
+}
 
+TEST_P(Sync, ANestedTargetChangesNothing)
+{
     MemoryFolder* inside = source.AddFolder(QStringLiteral("Inside"), 1);
-    FeedbackRecorder nested;
-    operation.SetTargets({inside});
-    EXPECT_EQ(operation.Run(&nested), 1);
-    EXPECT_EQ(nested.Texts(FeedbackError), QStringList{"Can't clone Stock into itself"});
+    EXPECT_EQ(Run({inside}), 1);
+    EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"Can't clone Stock into itself"});
 
     ContentSyncOperation unset;
+    FeedbackRecorder nested;
     EXPECT_FALSE(unset.IsValid());
     EXPECT_EQ(unset.Run(&nested), 1);
 }

@@ -41,15 +41,6 @@ const char* const kRig = R"({ "widgets": [ { "kind": "programmed", "version": [1
     { "kind": "brevant", "uid": "7ff0:00000103" },
     { "kind": "rdm-responder", "uid": "7ff0:00000301" } ] } ] })";
 
-// One request the widget put on the line.
-struct LineRequest
-{
-    quint64 destination = 0;
-    quint8 commandClass = 0;
-    quint16 pid = 0;
-    QByteArray data;
-};
-
 template <class Device>
 std::unique_ptr<Device> MakeDevice(quint64 uid)
 {
@@ -87,37 +78,6 @@ protected:
         Sim(uid).ModifyContent([&](sim::QelContent& content) { content.folders[number].name = name; });
     }
 
-    // Every request on the line from now on is what Line() gives.
-    void MarkLine() { mark_ = RigWidget()->LineRequests().size(); }
-    QList<LineRequest> Line() const
-    {
-        QList<LineRequest> requests;
-        for (const QByteArray& packet : RigWidget()->LineRequests().mid(mark_)) {
-            if (packet.size() < 26)
-                continue;
-            const auto* bytes = reinterpret_cast<const quint8*>(packet.constData());
-            requests.append({RDMProtocol::ReadUid(bytes + 3), bytes[20], RDMProtocol::ReadUInt16(bytes + 21),
-                             packet.mid(24, bytes[23])});
-        }
-        return requests;
-    }
-    QList<LineRequest> Line(quint16 pid) const
-    {
-        QList<LineRequest> requests;
-        for (const LineRequest& request : Line())
-            if (request.pid == pid)
-                requests.append(request);
-        return requests;
-    }
-    // The PIDs of Line(), in order.
-    QList<quint16> Pids() const
-    {
-        QList<quint16> pids;
-        for (const LineRequest& request : Line())
-            pids.append(request.pid);
-        return pids;
-    }
-
     // Runs `work` with the first family's protocol on the command thread.
     void OnCommandThread(const std::function<void(QelProtocol&)>& work)
     {
@@ -131,8 +91,6 @@ protected:
     std::unique_ptr<RDMDevice> plain301 = MakeDevice<RDMDevice>(k301);
     RecordingFeedback feedback;
 
-private:
-    qsizetype mark_ = 0;
 };
 
 QByteArray Record(const BrevantImage& image)
@@ -155,7 +113,7 @@ TEST_F(ContentEndToEnd, AnUploadGoesOutInBroadcastPacketsWithAQueryAfterEachButT
     MarkLine();
     ASSERT_TRUE(RunCommand(command));
 
-    const QList<LineRequest> packets = Line(qelpid::BulkDataUpload);
+    const QList<LineRequest> packets = LineRequests(qelpid::BulkDataUpload);
     ASSERT_EQ(packets.size(), 5);
     const QStringList headers = {"2D 03 00 00 01", "2D 03 00 01 02", "2D 03 00 02 02", "2D 03 00 03 02", "2D 03 00 04 04"};
     for (int i = 0; i < 5; ++i) {
@@ -165,7 +123,7 @@ TEST_F(ContentEndToEnd, AnUploadGoesOutInBroadcastPacketsWithAQueryAfterEachButT
         EXPECT_EQ(packets[i].data.size(), i < 4 ? 231 : 29);
     }
     // Erase, the query before the stream, the stream with its queries, the query after.
-    EXPECT_EQ(Pids(), (QList<quint16>{qelpid::EraseFile, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload,
+    EXPECT_EQ(LinePids(), (QList<quint16>{qelpid::EraseFile, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady, qelpid::BulkDataUpload,
                                       qelpid::BulkDataReady, qelpid::BulkDataUpload, qelpid::BulkDataReady}));
     EXPECT_TRUE(feedback.Texts().contains(" Content uploaded!"));
     EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
@@ -174,7 +132,7 @@ TEST_F(ContentEndToEnd, AnUploadGoesOutInBroadcastPacketsWithAQueryAfterEachButT
     big.SetTarget(fixture101.get(), 45, ItemsOf(MakeTestImage<BrevantImage>(54, "Long", 0x05060708, 3)));
     MarkLine();
     ASSERT_TRUE(RunCommand(big));
-    const QList<LineRequest> bigPackets = Line(qelpid::BulkDataUpload);
+    const QList<LineRequest> bigPackets = LineRequests(qelpid::BulkDataUpload);
     ASSERT_EQ(bigPackets.size(), 36);  // 8,136 bytes
     EXPECT_EQ(rdmtest::ToHex(bigPackets.last().data.left(5)), "2D 03 00 23 04");
     EXPECT_EQ(bigPackets.last().data.size(), 5 + 226);
@@ -290,8 +248,8 @@ TEST_F(ContentEndToEnd, AFixtureThatIsNeverReadyOrSilentGetsNoStream)
     MarkLine();
     RecordingFeedback busy;
     upload(busy);
-    EXPECT_EQ(Line(qelpid::BulkDataReady).size(), QelProtocol::kUploadReadyTries);
-    EXPECT_TRUE(Line(qelpid::BulkDataUpload).isEmpty());
+    EXPECT_EQ(LineRequests(qelpid::BulkDataReady).size(), QelProtocol::kUploadReadyTries);
+    EXPECT_TRUE(LineRequests(qelpid::BulkDataUpload).isEmpty());
     EXPECT_EQ(busy.Texts(FeedbackError), QStringList{" Device 0x7ff000000101 not ready."});
     Sim(k101).ClearContentFaults();
 
@@ -299,8 +257,8 @@ TEST_F(ContentEndToEnd, AFixtureThatIsNeverReadyOrSilentGetsNoStream)
     MarkLine();
     RecordingFeedback silent;
     upload(silent);
-    EXPECT_EQ(Line(qelpid::BulkDataReady).size(), QelProtocol::kMaxReadyRequests * RDMProtocol::kMaxAttempts);
-    EXPECT_TRUE(Line(qelpid::BulkDataUpload).isEmpty());
+    EXPECT_EQ(LineRequests(qelpid::BulkDataReady).size(), QelProtocol::kMaxReadyRequests * RDMProtocol::kMaxAttempts);
+    EXPECT_TRUE(LineRequests(qelpid::BulkDataUpload).isEmpty());
     EXPECT_EQ(silent.Texts(FeedbackError),
               (QStringList{" Failed - Device did not respond.", " Device 0x7ff000000101 not ready."}));
 }
@@ -331,7 +289,7 @@ TEST_F(ContentEndToEnd, AMultiUploadDropsTheFixtureThatAbortsAndKeepsTheOthers)
     EXPECT_EQ(Sim(k101).Content().folders[45].files[3].record, flattened);
     EXPECT_EQ(Sim(k103).Content().folders[45].files[3].record, flattened);
     EXPECT_EQ(Sim(k102).Content().folders[45].files.count(3), 0u);
-    EXPECT_EQ(Line(qelpid::BulkDataUpload).size(), 10);  // 2,152 bytes, each packet once
+    EXPECT_EQ(LineRequests(qelpid::BulkDataUpload).size(), 10);  // 2,152 bytes, each packet once
     EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
 }
 
@@ -379,7 +337,7 @@ TEST_F(ContentEndToEnd, FpgaImagesEndOnAPacketFlaggedLast)
         OnCommandThread([&](QelProtocol& protocol) {
             ok = protocol.UploadFPGA(devices, image.constData(), int(image.size()), &feedback);
         });
-        const QList<LineRequest> packets = Line(qelpid::FpgaBulkDataUpload);
+        const QList<LineRequest> packets = LineRequests(qelpid::FpgaBulkDataUpload);
         ASSERT_EQ(packets.size(), c.headers.size());
         for (int i = 0; i < packets.size(); ++i)
             EXPECT_EQ(rdmtest::ToHex(packets[i].data.left(3)), c.headers[i]);
@@ -388,8 +346,8 @@ TEST_F(ContentEndToEnd, FpgaImagesEndOnAPacketFlaggedLast)
             continue;
         EXPECT_EQ(packets.last().data.size(), 3 + c.lastData);
         // One query per fixture before the stream, then after each packet but the last.
-        EXPECT_EQ(Line(qelpid::FpgaBulkDataReady).size(), 2 + 2 * (packets.size() - 1));
-        EXPECT_EQ(Line().last().pid, qelpid::FpgaBulkDataUpload);
+        EXPECT_EQ(LineRequests(qelpid::FpgaBulkDataReady).size(), 2 + 2 * (packets.size() - 1));
+        EXPECT_EQ(LineRequests().last().pid, qelpid::FpgaBulkDataUpload);
         EXPECT_EQ(Sim(k101).Content().fpgaImage, image);
         EXPECT_EQ(Sim(k102).Content().fpgaImage, image);
         EXPECT_EQ(devices, (QList<Device*>{fixture101.get(), fixture102.get()}));
@@ -406,7 +364,7 @@ TEST_F(ContentEndToEnd, ItemsOfTheOtherFamilyAreSkippedWithoutTraffic)
     MarkLine();
     ASSERT_TRUE(RunCommand(command));
     EXPECT_TRUE(finished.isEmpty());
-    EXPECT_TRUE(Line().isEmpty());
+    EXPECT_TRUE(LineRequests().isEmpty());
     EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
     EXPECT_FALSE(command.TakeItem(3));
 }
@@ -466,7 +424,7 @@ TEST_F(ContentEndToEnd, ListingsGoOnWhileMoreFollowButNotForEver)
     bool ok = false;
     OnCommandThread([&](QelProtocol& protocol) { ok = protocol.DiscoverFolders(fixture101.get(), 0, &folders, &feedback); });
     EXPECT_TRUE(ok);
-    EXPECT_EQ(Line(qelpid::FolderInfo).size(), 4);  // 13, 13, 13 and 2 records
+    EXPECT_EQ(LineRequests(qelpid::FolderInfo).size(), 4);  // 13, 13, 13 and 2 records
     ASSERT_EQ(folders.size(), 41);
     for (int i = 0; i < 41; ++i)
         EXPECT_EQ(folders[i], FolderInfo(41 + i, QStringLiteral("Folder %1").arg(41 + i)));
@@ -475,7 +433,7 @@ TEST_F(ContentEndToEnd, ListingsGoOnWhileMoreFollowButNotForEver)
     MarkLine();
     OnCommandThread([&](QelProtocol& protocol) { ok = protocol.DiscoverFolders(fixture101.get(), 0, nullptr, &feedback); });
     EXPECT_FALSE(ok);
-    EXPECT_EQ(Line(qelpid::FolderInfo).size(), RDMProtocol::kMaxOverflowRounds + 1);
+    EXPECT_EQ(LineRequests(qelpid::FolderInfo).size(), RDMProtocol::kMaxOverflowRounds + 1);
     EXPECT_EQ(feedback.Texts(FeedbackError).last(), " Error received over 250 overflow responses");
     Sim(k101).ClearContentFaults();
 
@@ -507,8 +465,8 @@ TEST_F(ContentEndToEnd, AFileKeyComesBackWithItsBytesReversed)
         EXPECT_TRUE(protocol.SetContentInfo(fixture101.get(), FileInfo(45, 3, 0x11223344, "Sunset"), &feedback));
         EXPECT_TRUE(protocol.DiscoverContent(fixture101.get(), 45, 0, &files, &feedback));
     });
-    ASSERT_FALSE(Line(qelpid::FileInfo).isEmpty());
-    EXPECT_EQ(Line(qelpid::FileInfo)[0].data, Bytes("2D 03 11 22 33 44 53 75 6E 73 65 74") + QByteArray(10, '\0'));
+    ASSERT_FALSE(LineRequests(qelpid::FileInfo).isEmpty());
+    EXPECT_EQ(LineRequests(qelpid::FileInfo)[0].data, Bytes("2D 03 11 22 33 44 53 75 6E 73 65 74") + QByteArray(10, '\0'));
     ASSERT_EQ(files.size(), 1);
     EXPECT_EQ(files[0].key, 0x44332211u);
     EXPECT_EQ(files[0].name, "Sunset");
@@ -548,7 +506,7 @@ TEST_F(ContentEndToEnd, TheMosavraAddressIsSetLowByteFirstAndKeptByTheDevice)
     MarkLine();
     ASSERT_TRUE(RunCommand(command));
     EXPECT_EQ(lines.Texts(), QStringList{"Set Mosavra Address for 140668768878849 to 300"});
-    EXPECT_EQ(Line(qelpid::MosavraAddress)[0].data, Bytes("2C 01"));
+    EXPECT_EQ(LineRequests(qelpid::MosavraAddress)[0].data, Bytes("2C 01"));
     EXPECT_EQ(order, (QStringList{"Finished", "FinishedQelSetMosavraId"}));
     EXPECT_EQ(lines.results, QList<FeedbackResult>{FeedbackSuccess});
     EXPECT_TRUE(PollUntil([&] { return fixture101->GetMosavraAddress() == 300; }));
@@ -570,7 +528,7 @@ TEST_F(ContentEndToEnd, TheMosavraAddressIsSetLowByteFirstAndKeptByTheDevice)
     EXPECT_EQ(refused.results, QList<FeedbackResult>{FeedbackFailure});
     ASSERT_EQ(finished.size(), 1);
     EXPECT_FALSE(finished[0][1].toBool());
-    EXPECT_TRUE(Line().isEmpty());
+    EXPECT_TRUE(LineRequests().isEmpty());
 }
 
 // ---- erasing, renaming, moving -------------------------------------------------------------
@@ -585,7 +543,7 @@ TEST_F(ContentEndToEnd, NumbersTheWireCannotCarryAreRefusedBeforeSending)
         EXPECT_FALSE(protocol.MoveContent(fixture101.get(), 45, 3, 301, 3, &feedback));
         EXPECT_FALSE(protocol.SetFolderInfo(fixture101.get(), 0, QString(), 256, "Shows", &feedback));
     });
-    EXPECT_TRUE(Line().isEmpty());
+    EXPECT_TRUE(LineRequests().isEmpty());
     EXPECT_EQ(feedback.Texts().first(), " Device 0x7ff000000101: Attempting to delete an invalid file 3 or folder 0");
 
     RecordingFeedback lines;
@@ -624,7 +582,7 @@ TEST_F(ContentEndToEnd, RenamesSendOnlyWhatChangedAndStopAtAFailedMove)
         QSignalSpy finished(&command, &QelRenameContentCommand::FinishedContentRename);
         MarkLine();
         ASSERT_TRUE(RunCommand(command));
-        EXPECT_EQ(Pids(), c.pids);
+        EXPECT_EQ(LinePids(), c.pids);
         ASSERT_EQ(finished.size(), 1);
         EXPECT_EQ(finished[0][1].toBool(), c.ok);
     }
@@ -638,7 +596,7 @@ TEST_F(ContentEndToEnd, RenamesSendOnlyWhatChangedAndStopAtAFailedMove)
     QSignalSpy renamed(&folder, &QelRenameFolderCommand::FinishedRenameFolder);
     MarkLine();
     ASSERT_TRUE(RunCommand(folder));
-    EXPECT_EQ(Pids(), QList<quint16>{qelpid::MoveFolder});
+    EXPECT_EQ(LinePids(), QList<quint16>{qelpid::MoveFolder});
     ASSERT_EQ(renamed.size(), 1);
     EXPECT_FALSE(renamed[0][1].toBool());
     EXPECT_EQ(lines.results, QList<FeedbackResult>{FeedbackFailure});
@@ -648,7 +606,7 @@ TEST_F(ContentEndToEnd, RenamesSendOnlyWhatChangedAndStopAtAFailedMove)
     both.SetTarget(fixture101.get(), FolderInfo(45, "Shows"), FolderInfo(47, "Evening"));
     MarkLine();
     ASSERT_TRUE(RunCommand(both));
-    EXPECT_EQ(Pids(), (QList<quint16>{qelpid::MoveFolder, qelpid::FolderInfo}));
+    EXPECT_EQ(LinePids(), (QList<quint16>{qelpid::MoveFolder, qelpid::FolderInfo}));
     EXPECT_EQ(Sim(k101).Content().folders[47].name, "Evening");
     EXPECT_EQ(Sim(k101).Content().folders.count(45), 0u);
 }

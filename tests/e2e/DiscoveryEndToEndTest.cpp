@@ -5,6 +5,7 @@
 #include "fixtures/QelFamilies.h"
 #include "fixtures/QelProtocol.h"
 #include "fixtures/QelRDM.h"
+#include "firmware/RegisterFirmware.h"
 #include "link/commands/CommManager.h"
 #include "link/commands/DiscoveryCommand.h"
 #include "link/commands/RDMChangeAddressCommand.h"
@@ -14,16 +15,20 @@
 #include "link/rdm/RDMProtocol.h"
 #include "link/rdm/RdmDefs.h"
 #include "link/transport/RdmWidget.h"
+#include "platform/system/Clock.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/DiscoveryTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
 
+#include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
+#include <mutex>
 #include <set>
 
 using rdm::PidDiscUniqueBranch;
@@ -44,10 +49,106 @@ QString Responder(quint64 uid, const QString& more = QString())
         .arg(more.isEmpty() ? QString() : QStringLiteral(", ") + more);
 }
 
+bool IsRdmBranch(const QByteArray& packet)
+{
+    return packet.size() >= 23 && quint8(packet[20]) == rdm::DiscoveryCommand
+        && RDMProtocol::ReadUInt16(reinterpret_cast<const quint8*>(packet.constData()) + 21) == PidDiscUniqueBranch;
+}
+
+// The lamp fixtures' discovery probe: '&', then sub-command 0x05.
+bool IsTarvoProbe(const QByteArray& packet)
+{
+    return packet.size() >= 2 && quint8(packet[0]) == 0x26 && quint8(packet[1]) == 0x05;
+}
+
+// Stands on the line beside the rig's fixtures and answers nothing. At one moment of a
+// discovery — the wake-up frame, or the n-th request of a kind — it sets the clock to a
+// real line's pace, so that the discovery is surely still at that point when the test acts
+// on it, however slow the machine.
+class PaceSwitch : public sim::LineFixture
+{
+public:
+    using Kind = bool (*)(const QByteArray&);
+    // At the first DMX frame.
+    PaceSwitch() = default;
+    // At the n-th request of the kind.
+    PaceSwitch(Kind kind, int count) : kind_(kind), count_(count) {}
+
+    QByteArray OnRequest(const QByteArray& packet) override
+    {
+        if (kind_ && kind_(packet)) {
+            std::lock_guard lock(mutex_);
+            seen_.append(packet);
+            if (seen_.size() == count_)
+                Switch();
+        }
+        return {};
+    }
+    void OnDmxFrame(const QByteArray&) override
+    {
+        if (!kind_)
+            Switch();
+    }
+    bool Switched() const { return switched_; }
+    // The requests of its kind so far.
+    int Seen() const
+    {
+        std::lock_guard lock(mutex_);
+        return int(seen_.size());
+    }
+
+private:
+    void Switch()
+    {
+        if (!switched_.exchange(true))
+            platform::Clock::SetScale(1.0);
+    }
+
+    const Kind kind_ = nullptr;
+    const int count_ = 0;
+    mutable std::mutex mutex_;
+    QList<QByteArray> seen_;
+    std::atomic<bool> switched_{false};
+};
+
 class DiscoveryEndToEnd : public WidgetRigTest
 {
 protected:
     ~DiscoveryEndToEnd() override { qDeleteAll(found); }
+
+    void BootDemoRig()
+    {
+        QFile file(QStringLiteral(VELMORA_DEMO_RIG));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray rig = file.readAll();
+        BootRig(rig.constData());
+    }
+
+    // Every command queued from now on also reports to `log` (read it once the queue has
+    // stopped).
+    void LogEveryCommand(RecordingFeedback& log)
+    {
+        QObject::connect(&Manager(), &CommManager::CommandQueued, &hooks, [this, &log](QUuid id) {
+            if (Command* command = Manager().FindCommand(id))
+                command->SetChainedFeedback(&log);
+        });
+    }
+
+    // Quits the program while the registry's discovery stands where `pace` switched.
+    void QuitWhenSwitched(const std::shared_ptr<PaceSwitch>& pace, RecordingFeedback& log)
+    {
+        LogEveryCommand(log);
+        Line().Attach(pace);
+        QSignalSpy added(DeviceManager::Instance(), &DeviceManager::DeviceAdded);
+        DeviceManager::Instance()->Discover();
+        ASSERT_TRUE(PollUntil([&] { return pace->Switched(); }, 60000));
+        seenBeforeQuit = pace->Seen();
+        Quit();
+        EXPECT_EQ(added.size(), 0);
+    }
+
+    QObject hooks;
+    int seenBeforeQuit = -1;
 
     void Boot(const QString& fixtures) { BootFixtures(fixtures); }
 
@@ -276,6 +377,8 @@ TEST_F(DiscoveryEndToEnd, AFixtureWhoseModelTextIsCindralBecomesACindralFixture)
     ASSERT_TRUE(fixture);
     EXPECT_EQ(fixture->GetUniqueId(), 0x7FF0'0000'0201ull);
     EXPECT_EQ(fixture->GetGraphicsEngineUniqueId(), 4660u);
+    // The motion board's label is its version; the program says which board it is.
+    EXPECT_TRUE(fixture->GetSoftwareVersion().startsWith("Motion 3.2.0, Graphics ")) << fixture->GetSoftwareVersion().toStdString();
 }
 
 // A family fixture whose graphics engine never answers its identity is left out, after
@@ -440,7 +543,8 @@ TEST_F(DiscoveryEndToEnd, IdentifyAndAddressCommandsReachTheFixtureAndTheRegistr
     };
     const Case cases[] = {
         {"accepted", 42, true, {}, 42},
-        {"out of range", 600, false, {" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6!"}, 42},
+        {"out of range", 600, false,
+         {" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6 (data out of range)!"}, 42},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -511,4 +615,142 @@ TEST_F(DiscoveryEndToEnd, CommandsWithoutAnRdmFixtureFail)
     EXPECT_EQ(identifyLog.Texts(FeedbackError), QStringList{"Error: Identify failed for 0x0! Invalid Device object."});
     EXPECT_FALSE(identified[0][1].toBool());
     EXPECT_TRUE(RigResponder(0)->Requests().isEmpty());
+}
+
+// Quitting stops the command queue, which ends a discovery at once wherever it is: here
+// in its ten seconds of wake-up, which would otherwise run out, followed by the whole
+// search, before the program could end.
+TEST_F(DiscoveryEndToEnd, QuittingDuringTheWakeUpEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    QuitWhenSwitched(std::make_shared<PaceSwitch>(), log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_TRUE(log.Texts().contains("Fixture discovery stopped: the command queue is closing."));
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Starting.."));
+    EXPECT_TRUE(RigWidget()->LineRequests().isEmpty()) << "no RDM request after the wake-up";
+}
+
+// The same in the middle of the search, now at a real line's pace: the search stops at the
+// next range, and the fixtures found so far are neither queried nor registered.
+TEST_F(DiscoveryEndToEnd, QuittingMidSearchEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    const auto pace = std::make_shared<PaceSwitch>(&IsRdmBranch, 20);
+    QuitWhenSwitched(pace, log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_TRUE(log.Texts().contains("RDM Discovery: Stopped."));
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Finished!"));
+    EXPECT_EQ(LineCount(rdm::GetCommand, rdm::PidDeviceInfo), 0) << "no fixture is queried";
+    EXPECT_LE(pace->Seen(), seenBeforeQuit + 1) << "at most the branch on its way goes out after the quit";
+}
+
+// The program's discovery searches for the lamp fixtures first: quitting in the middle of
+// that search ends it as promptly, and the RDM search never starts.
+TEST_F(DiscoveryEndToEnd, QuittingMidLampSearchEndsTheDiscoveryAtOnce)
+{
+    BootDemoRig();
+    RegisterFirmware();
+    const platform::ScopedTimeScale restore(platform::Clock::Scale());
+    RecordingFeedback log;
+    const auto pace = std::make_shared<PaceSwitch>(&IsTarvoProbe, 20);
+    QuitWhenSwitched(pace, log);
+
+    EXPECT_EQ(log.results, QList<FeedbackResult>{FeedbackCancelled}) << log.Texts().join('\n').toStdString();
+    EXPECT_FALSE(log.Texts().contains("RDM Discovery: Starting.."));
+    EXPECT_LE(pace->Seen(), seenBeforeQuit + 1) << "at most the probe on its way goes out after the quit";
+}
+
+// A later discovery refreshes what the registry shows. The object views hold stays, and
+// takes over what the fixture holds now (its address and label, changed by another
+// controller), with its change signals; a fixture that is now recognised as a family
+// fixture becomes an object of that family, with both registry signals.
+TEST_F(DiscoveryEndToEnd, ARediscoveryShowsWhatTheFixturesHoldNow)
+{
+    RegisterQelFamilies();
+    constexpr quint64 kFamily = 0x7FF0'0000'0201ull;
+    Boot(Responder(kFixture, R"("label": "Truss 2", "startAddress": 421)")
+         + R"(, { "kind": "cindral", "uid": "7ff0:00000201", "model": "Spot" })");
+    DeviceManager* registry = DeviceManager::Instance();
+    ASSERT_TRUE(RunRegistryDiscovery());
+    const QPointer<Device> plain = registry->FindDevice(kFixture);
+    const QPointer<Device> unrecognised = registry->FindDevice(kFamily);
+    ASSERT_TRUE(plain && unrecognised);
+    EXPECT_FALSE(qobject_cast<CindralRDM*>(unrecognised.data()));
+    QStringList events;
+    QObject::connect(plain, &Device::AddressChanged, registry, [&] { events.append("address changed"); });
+    QObject::connect(plain, &Device::ValuesChanged, registry, [&] { events.append("values changed"); });
+    QObject::connect(registry, &DeviceManager::DeviceRemoved, registry,
+                     [&](Device* d) { events.append(QStringLiteral("removed %1").arg(d->metaObject()->className())); });
+    QObject::connect(registry, &DeviceManager::DeviceAdded, registry,
+                     [&](Device* d) { events.append(QStringLiteral("added %1").arg(d->metaObject()->className())); });
+
+    RigResponder(0)->Modify([](sim::RdmResponderState& state) {
+        state.startAddress = 200;
+        state.deviceLabel = "Truss 3";
+    });
+    RigResponder(1)->Modify([](sim::RdmResponderState& state) { state.modelDescription = "cindral"; });
+    ASSERT_TRUE(RunRegistryDiscovery());
+
+    EXPECT_EQ(registry->FindDevice(kFixture), plain.data()) << "the registered object stays";
+    EXPECT_EQ(plain->GetDmxAddress(), 200);
+    EXPECT_EQ(plain->GetDeviceName(), "Truss 3");
+    EXPECT_EQ(events, QStringList({"address changed", "values changed", "removed RDMDevice", "added CindralRDM"}));
+    EXPECT_TRUE(qobject_cast<CindralRDM*>(registry->FindDevice(kFamily)));
+    EXPECT_TRUE(PollUntil([&] { return unrecognised.isNull(); })) << "the object of the old class is deleted";
+
+    // Nothing changed: no signal.
+    events.clear();
+    ASSERT_TRUE(RunRegistryDiscovery());
+    EXPECT_EQ(events, QStringList());
+}
+
+// Identify clicks in a row alternate on the line however quickly they come: each command
+// decides when it runs, from what the fixture last confirmed.
+TEST_F(DiscoveryEndToEnd, IdentifyCommandsQueuedInARowAlternate)
+{
+    Boot(Responder(kFixture));
+    ASSERT_TRUE(RunRegistryDiscovery());
+    auto* device = qobject_cast<RDMDevice*>(DeviceManager::Instance()->FindDevice(kFixture));
+    ASSERT_TRUE(device);
+    ASSERT_FALSE(device->GetIdentify());
+    RigResponder(0)->ClearRequests();
+
+    RDMIdentifyCommand clicks[3];
+    for (RDMIdentifyCommand& click : clicks)
+        click.SetDevice(device);  // all set up before the first runs
+    QSignalSpy completed(&Manager(), &CommManager::CommandCompleted);
+    for (RDMIdentifyCommand& click : clicks)
+        Manager().QueueCommand(&click);
+    ASSERT_TRUE(PollUntil([&] { return completed.size() == 3; }));
+
+    QStringList sent;
+    for (const sim::RdmResponder::LoggedRequest& request : RigResponder(0)->Requests())
+        if (request.pid == PidIdentifyDevice)
+            sent.append(request.data.toHex());
+    EXPECT_EQ(sent, QStringList({"01", "00", "01"}));
+    EXPECT_TRUE(RigResponder(0)->State().identify);
+    EXPECT_TRUE(PollUntil([&] { return device->GetIdentify(); }));
+}
+
+// A fixture with none of E1.20's optional parameters: it lists none, and answers the ones
+// discovery asks all the same with NACK unknown PID. Neither is an error.
+TEST_F(DiscoveryEndToEnd, OptionalParametersAFixtureLacksAreNoErrors)
+{
+    Boot(Responder(kFixture));
+    RigResponder(0)->Modify([](sim::RdmResponderState& state) { state.optionalParameters.clear(); });
+    RunDiscoveryCommand();
+
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+    EXPECT_EQ(feedback.Texts().count(" Device 0x414201020304 does not support DMX_PERSONALITY_DESCRIPTION."), 2);
+    EXPECT_EQ(feedback.Texts().count(" Device 0x414201020304 does not support DEVICE_MODEL_DESCRIPTION."), 1);
+    ASSERT_EQ(found.size(), 1);
+    auto* fixture = qobject_cast<RDMDevice*>(found[0]);
+    ASSERT_TRUE(fixture);
+    EXPECT_TRUE(fixture->SupportedParameters().isEmpty());
 }

@@ -6,6 +6,7 @@
 #include "link/devices/RDMDevice.h"
 #include "link/rdm/RDMProtocol.h"
 #include "link/rdm/RdmDefs.h"
+#include "platform/system/Clock.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/RdmTestPackets.h"
 #include "tests/link/RecordingFeedback.h"
@@ -106,7 +107,10 @@ TEST_F(RdmEngineEndToEnd, FaultsOfTheResponderMeetTheTransactionsHandling)
         {"ack timer on a get", sim::ResponderFault::AckTimer(3), GetCommand, PidDeviceLabel, {}, ResponseAck,
          "Truss 2", {0, 1}, 300, 0, 0, {}},
         {"ack timer on a set", sim::ResponderFault::AckTimer(3), SetCommand, PidDmxStartAddress, address, ResponseAck,
-         {}, {0}, 0, 0, 0, {}},
+         {}, {0, 1}, 300, 0, 0, {}},
+        {"reply for another sub-device", sim::ResponderFault::OtherSubDevice(), GetCommand, PidDeviceLabel, {},
+         ErrorMismatch, {}, {0}, 0, 0, 0,
+         " Error! device (0x414201020304) : reply sub-device is 0x1, expected 0x0 for COMMAND(0x20) and PID(0x82)!"},
         {"reply for another controller", sim::ResponderFault::WrongDestination(), GetCommand, PidDeviceLabel, {},
          ErrorMismatch, {}, {0}, 0, 0, 0, mismatch},
         {"bad checksum", sim::ResponderFault::BadChecksum(), GetCommand, PidDeviceLabel, {}, ErrorMismatch, {}, {0},
@@ -143,6 +147,83 @@ TEST_F(RdmEngineEndToEnd, FaultsOfTheResponderMeetTheTransactionsHandling)
         EXPECT_EQ(feedback.Texts(FeedbackError), c.error.isEmpty() ? QStringList() : QStringList{c.error});
     }
     EXPECT_EQ(responder->State().startAddress, 300) << "the SET answered ACK_TIMER was carried out";
+}
+
+// A SET the fixture answers ACK_TIMER is done only when the fixture says so afterwards: the
+// outcome it queued is collected with QUEUED_MESSAGE, and a fixture that keeps no queue is
+// asked for the value. Only an outcome the fixture confirms is stored.
+TEST_F(RdmEngineEndToEnd, ADeferredSetIsStoredOnlyWhenTheFixtureConfirmsIt)
+{
+    struct Case
+    {
+        const char* name;
+        bool queue;        // the responder keeps QUEUED_MESSAGE
+        quint16 address;
+        bool ok;
+        QStringList errors;
+        quint16 stored;
+        QList<quint16> asked;  // the PIDs it was asked, in order
+    };
+    const QString outOfRange = " Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6 (data out of range)!";
+    const QString unconfirmed =
+        " Error! device (0x414201020304) : COMMAND(0x30) and PID(0xf0) was answered ACK_TIMER and not confirmed afterwards!";
+    const Case cases[] = {
+        {"queued ACK", true, 200, true, {}, 200, {PidDmxStartAddress, PidQueuedMessage}},
+        {"queued NACK", true, 600, false, {outOfRange}, 17, {PidDmxStartAddress, PidQueuedMessage}},
+        {"read back, taken", false, 200, true, {}, 200, {PidDmxStartAddress, PidQueuedMessage, PidDmxStartAddress}},
+        {"read back, refused", false, 600, false, {unconfirmed}, 17,
+         {PidDmxStartAddress, PidQueuedMessage, PidDmxStartAddress}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        responder->Modify([&](sim::RdmResponderState& state) {
+            state.startAddress = 17;
+            state.optionalParameters = sim::RdmResponderState::AllOptionalParameters();
+            if (!c.queue)
+                state.optionalParameters.removeAll(PidQueuedMessage);
+        });
+        responder->ClearRequests();
+        responder->InjectFault(sim::ResponderFault::AckTimer(2));
+        feedback.lines.clear();
+        fixture.SetDmxStartAddress(17);
+        bool ok = !c.ok;
+        ASSERT_TRUE(RunOnCommandThread([&] { ok = protocol.SetDmxStartAddress(&fixture, c.address, &feedback); }));
+
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(feedback.Texts(FeedbackError), c.errors);
+        EXPECT_EQ(fixture.GetDmxAddress(), c.stored);
+        EXPECT_EQ(responder->State().startAddress, c.stored);
+        QList<quint16> asked;
+        for (const auto& request : responder->Requests())
+            asked.append(request.pid);
+        EXPECT_EQ(asked, c.asked);
+    }
+}
+
+// Answers that come too late for their own request reach the widget during later
+// exchanges. They are passed over there: only the exchange that timed out fails.
+TEST_F(RdmEngineEndToEnd, LateAnswersFailOnlyTheExchangeThatTimedOut)
+{
+    constexpr qint64 kLateMs = 1'000'000;
+    Line().DelayAnswers(RDMProtocol::kMaxAttempts, kLateMs);
+    QList<bool> results;
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        results.append(protocol.GetDeviceLabel(&fixture, &feedback));
+        // Later: every late answer is due during the next exchange.
+        {
+            const platform::ScopedTimeScale fast(1e-6);
+            platform::Clock::SleepMs(kLateMs);
+        }
+        results.append(protocol.GetDmxStartAddress(&fixture, &feedback));
+        results.append(protocol.GetLampHours(&fixture, &feedback));
+    }));
+
+    EXPECT_EQ(results, QList<bool>({false, true, true}));
+    EXPECT_EQ(fixture.GetDmxAddress(), 17);
+    EXPECT_EQ(fixture.GetLampHours(), 7890u);
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
+    EXPECT_EQ(Count(" Warning! device (0x414201020304) : dropped a reply to transaction 0x0 while waiting for 0x1"),
+              RDMProtocol::kMaxAttempts);
 }
 
 TEST_F(RdmEngineEndToEnd, UpdateDeviceInformationReadsTheRespondersValues)
@@ -233,4 +314,24 @@ TEST_F(RdmEngineEndToEnd, TheTransactionNumberWrapsAfter255)
         ASSERT_EQ(requests[i].transaction, quint8(i)) << i;
     EXPECT_EQ(protocol.TransactionNumber(), 1);
     EXPECT_TRUE(feedback.Texts(FeedbackWarning).isEmpty());
+}
+
+// E1.20 lets a label have no characters and a fixture list no optional parameter: both
+// answers are stored as the empty values they are.
+TEST_F(RdmEngineEndToEnd, AClearedLabelAndAnEmptyParameterListAreStored)
+{
+    fixture.SetDeviceLabel("Truss 2");
+    fixture.AddSupportedParameter(PidLampHours, {});
+    bool label = false, parameters = false;
+    ASSERT_TRUE(RunOnCommandThread([&] {
+        responder->Modify([](sim::RdmResponderState& state) { state.deviceLabel.clear(); });
+        label = protocol.GetDeviceLabel(&fixture, &feedback);
+        responder->Modify([](sim::RdmResponderState& state) { state.optionalParameters.clear(); });
+        parameters = protocol.GetSupportedParameters(&fixture, &feedback);
+    }));
+    EXPECT_TRUE(label);
+    EXPECT_TRUE(parameters);
+    EXPECT_EQ(fixture.GetDeviceLabel(), QString());
+    EXPECT_EQ(fixture.SupportedParameters(), QList<quint16>{PidLampHours}) << "what was recorded stays recorded";
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty()) << feedback.Texts(FeedbackError).join('\n').toStdString();
 }

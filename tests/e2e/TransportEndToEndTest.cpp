@@ -3,6 +3,7 @@
 #include "link/rdm/RDMProtocol.h"
 #include "link/rdm/RdmDefs.h"
 #include "link/transport/RdmWidget.h"
+#include "platform/system/Clock.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/QueueEventLog.h"
@@ -11,6 +12,7 @@
 #include <QSignalSpy>
 
 #include <atomic>
+#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -117,6 +119,37 @@ TEST_F(TransportEndToEnd, TheProgramFindsTheWidgetInTheDriversMapAndOpensIt)
     EXPECT_EQ(minor, 2);
     // The driver's own start-up queries, then the program's version query and mode 1.
     EXPECT_EQ(TakeOut(kCommandEndpoint), QList<QByteArray>({Hex("07"), Hex("23"), Hex("07"), Hex("0101")}));
+}
+
+// Widgets answer the version query in either of two forms: the query echoed and then the
+// two version bytes, or the two bytes alone. A widget of version 7.x answering in the
+// short form begins with 0x07 too; its answer is still its version.
+TEST_F(TransportEndToEnd, BothFormsOfTheVersionReplyGiveTheVersion)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray reply;
+        quint8 major, minor;
+    };
+    const Case cases[] = {
+        {"echoed", Hex("070405"), 4, 5},
+        {"two bytes", Hex("0405"), 4, 5},
+        {"two bytes of version 7", Hex("0703"), 7, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto widget = drivers_test::MakeWidget();
+        widget->Answer(0x07, c.reply);
+        BootTappedWidget(widget);
+        ASSERT_TRUE(Manager().HasWidget());
+        quint8 major = 0, minor = 0;
+        ASSERT_TRUE(PollUntil([&] { return Widget()->GetVersion(major, minor); })) << "the version stays unknown";
+        EXPECT_EQ(major, c.major);
+        EXPECT_EQ(minor, c.minor);
+        TearDown();
+        SetUp();
+    }
 }
 
 // A widget that arrives without its firmware is loaded by qex_dmx, comes back as the
@@ -275,19 +308,36 @@ TEST_F(TransportEndToEnd, CommandsUsingTheWidgetRunInOrderFramedByTheQueueSignal
     EXPECT_EQ(sent.load(), 3);
 }
 
-// After 30 s without commands (virtual time) the line gets one all-zero frame.
+// After 30 s without commands (virtual time) the line gets one all-zero frame. When it comes
+// is taken on the line itself, so that a slow test thread cannot blur it.
 TEST_F(TransportEndToEnd, AnIdleQueueKeepsTheLineAliveWithAZeroFrame)
 {
+    struct FrameTimes : sim::LineFixture
+    {
+        QByteArray OnRequest(const QByteArray&) override { return {}; }
+        void OnDmxFrame(const QByteArray&) override
+        {
+            std::lock_guard lock(mutex);
+            atMs.append(platform::Clock::NowMs());
+        }
+        std::mutex mutex;
+        QList<qint64> atMs;
+    };
     BootRig(kRig);
     ASSERT_TRUE(Manager().HasWidget());
+    auto frameTimes = std::make_shared<FrameTimes>();
+    Line().Attach(frameTimes);
     QSignalSpy idle(&Manager(), &CommManager::CommandQueueIdle);
-    ASSERT_TRUE(RunOnCommandThread([] {}));
-    EXPECT_TRUE(Fixture().Frames().isEmpty());
+    std::atomic<qint64> lastCommandAt = 0;
+    ASSERT_TRUE(RunOnCommandThread([&] { lastCommandAt = platform::Clock::NowMs(); }));
     ASSERT_TRUE(PollUntil([&] { return idle.size() >= 1; }));
     const QList<QByteArray> frames = Fixture().Frames();
     ASSERT_GE(frames.size(), 1);
     EXPECT_EQ(frames[0], QByteArray(512, '\0'));
     EXPECT_EQ(Line().CurrentFrame(), QByteArray(512, '\0'));
+    std::lock_guard lock(frameTimes->mutex);
+    ASSERT_GE(frameTimes->atMs.size(), 1);
+    EXPECT_GE(frameTimes->atMs[0] - lastCommandAt, CommThread::kIdleFrameMs) << "not before 30 s of quiet";
 }
 
 // The widget is pulled out while a command waits for it to take a request: the command

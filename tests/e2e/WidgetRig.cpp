@@ -2,6 +2,7 @@
 
 #include "link/commands/CommManager.h"
 #include "link/devices/DeviceManager.h"
+#include "link/rdm/RDMProtocol.h"
 #include "link/transport/RdmWidget.h"
 #include "platform/kernel/ObjectNamespace.h"
 #include "platform/kernel/Pool.h"
@@ -58,12 +59,17 @@ void WidgetRigTest::BootFixtures(const QString& fixtures)
 
 void WidgetRigTest::BootTappedWidget(const sim::WidgetConfig& config)
 {
+    BootTappedWidget(std::make_shared<sim::ProgrammedWidget>(config, std::make_shared<sim::DmxLine>()));
+}
+
+void WidgetRigTest::BootTappedWidget(std::shared_ptr<sim::ProgrammedWidget> widget)
+{
     BootMachine();
     if (HasFatalFailure())
         return;
-    line_ = std::make_shared<sim::DmxLine>();
+    line_ = widget->Line();
     line_->Attach(fixture_);
-    tap_ = std::make_shared<drivers_test::TappedDevice>(std::make_shared<sim::ProgrammedWidget>(config, line_));
+    tap_ = std::make_shared<drivers_test::TappedDevice>(std::move(widget));
     port_ = machine_->Plug(tap_);
     StartManager();
 }
@@ -109,6 +115,41 @@ std::shared_ptr<sim::ProgrammedWidget> WidgetRigTest::RigWidget() const
     if (!machine_ || machine_->Widgets().empty())
         return nullptr;
     return std::dynamic_pointer_cast<sim::ProgrammedWidget>(machine_->DeviceOf(machine_->Widgets().front()));
+}
+
+void WidgetRigTest::MarkLine()
+{
+    lineMark_ = RigWidget()->LineRequests().size();
+}
+
+QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests() const
+{
+    QList<LineRequest> requests;
+    for (const QByteArray& packet : RigWidget()->LineRequests().mid(lineMark_)) {
+        if (packet.size() < 26)
+            continue;
+        const auto* bytes = reinterpret_cast<const quint8*>(packet.constData());
+        requests.append({RDMProtocol::ReadUid(bytes + 3), bytes[20], RDMProtocol::ReadUInt16(bytes + 21),
+                         packet.mid(24, bytes[23])});
+    }
+    return requests;
+}
+
+QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests(quint16 pid) const
+{
+    QList<LineRequest> requests;
+    for (const LineRequest& request : LineRequests())
+        if (request.pid == pid)
+            requests.append(request);
+    return requests;
+}
+
+QList<quint16> WidgetRigTest::LinePids() const
+{
+    QList<quint16> pids;
+    for (const LineRequest& request : LineRequests())
+        pids.append(request.pid);
+    return pids;
 }
 
 RdmWidget* WidgetRigTest::Widget() const

@@ -42,6 +42,8 @@ protected:
     // fixture objects, separated by commas.
     void BootFixtures(const QString& fixtures);
     void BootTappedWidget(const sim::WidgetConfig& config = DefaultConfig());
+    // The same with a widget of the test's own (its line gets the scripted fixture).
+    void BootTappedWidget(std::shared_ptr<sim::ProgrammedWidget> widget);
     // A machine with nothing plugged in.
     void BootEmpty();
     static sim::WidgetConfig DefaultConfig(); // version {1, 2}
@@ -61,6 +63,21 @@ protected:
     drivers_test::TappedDevice& Tap() { return *tap_; }
     platform::usb::UsbBus::PortId Port() const { return port_; }
 
+    // One RDM request the widget put on the line.
+    struct LineRequest
+    {
+        quint64 destination = 0;
+        quint8 commandClass = 0;
+        quint16 pid = 0;
+        QByteArray data;
+    };
+    // The RDM requests from now on are what LineRequests gives (all since boot before).
+    void MarkLine();
+    QList<LineRequest> LineRequests() const;
+    QList<LineRequest> LineRequests(quint16 pid) const;
+    // The PIDs of LineRequests(), in order.
+    QList<quint16> LinePids() const;
+
     // Runs `work` as a queued command on the command thread and waits for its
     // CommandCompleted; false if it never completed.
     bool RunOnCommandThread(const std::function<void()>& work);
@@ -75,6 +92,7 @@ private:
     void StartManager();
 
     std::size_t poolBefore_ = 0;
+    qsizetype lineMark_ = 0;
     std::shared_ptr<ScriptedFixture> fixture_;
     std::unique_ptr<machine::Machine> machine_;
     std::shared_ptr<sim::DmxLine> line_;

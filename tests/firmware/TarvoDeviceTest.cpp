@@ -96,3 +96,30 @@ TEST(TarvoDevice, TheDeviceTypeNamesTheModelAndItsFirmware)
 }
 
 } // namespace
+
+// A later discovery's reading of the same lamp refreshes the object the registry keeps.
+TEST(TarvoDevice, TakesOverWhatALaterDiscoveryRead)
+{
+    TarvoDevice registered;
+    registered.SetDmxAddress(10);
+    registered.SetDeviceName("Front");
+    TarvoDevice fresh;
+    fresh.SetDmxAddress(20);
+    fresh.SetDeviceName("Back");
+    fresh.SetTemperature(TarvoDevice::Sensor::Head2, TarvoDevice::Reading::Maximum, 61);
+    fresh.SetFanSpeed(TarvoDevice::Fan::Optics, 40);
+    QStringList events;
+    QObject::connect(&registered, &Device::AddressChanged, [&] { events.append("address"); });
+    QObject::connect(&registered, &Device::ValuesChanged, [&] { events.append("values"); });
+
+    registered.TakeValuesFrom(fresh);
+    EXPECT_EQ(events, QStringList({"address", "values"}));
+    EXPECT_EQ(registered.GetDmxAddress(), 20);
+    EXPECT_EQ(registered.GetDeviceName(), "Back");
+    EXPECT_EQ(registered.GetTemperature(TarvoDevice::Sensor::Head2, TarvoDevice::Reading::Maximum), 61);
+    EXPECT_EQ(registered.GetFanSpeed(TarvoDevice::Fan::Optics), 40);
+
+    events.clear();
+    registered.TakeValuesFrom(fresh);
+    EXPECT_TRUE(events.isEmpty()) << "nothing changed, nothing said";
+}

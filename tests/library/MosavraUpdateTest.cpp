@@ -152,8 +152,7 @@ TEST_F(MosavraUpdate, AFailureDoesNotStopTheUpdateAndACancelDoes)
 
 TEST_F(MosavraUpdate, OnlyFamilyFixturesWithAMosavraGroupCanBePrepared)
 {
-    BrevantRDM withoutGroup;
-    withoutGroup.SetUniqueId(0xab, 0x7ff0);
+    StandInFixture withoutGroup(0x7ff0000000abull, 0, nullptr);
     UpdateMosavraContentSyncOperation update;
     EXPECT_FALSE(update.IsValid());
     EXPECT_FALSE(update.Prepare(package_, {&fixture7_, &withoutGroup}));

@@ -164,25 +164,35 @@ TEST(CommThreadTest, StoppingLeavesWaitingCommandsUnexecutedAndUncompleted)
     EXPECT_FALSE(thread.isRunning());
 }
 
-// Idle frames come every 30 s of quiet (virtual time), counted again from each command.
-// Times are taken on the command thread: the signals reach this thread later.
+// Idle frames come every 30 s of quiet (virtual time), counted again from each command, each
+// action followed by the signal. Times and counts are taken on the command thread, under a
+// lock: the thread's signals are emitted there.
 TEST(CommThreadTest, IdleActionAndSignalEveryThirtySecondsOfQuiet)
 {
     QMutex mutex;
+    QStringList events;
     QList<qint64> idleAt;
     CommThread thread([&] {
         QMutexLocker lock(&mutex);
         idleAt.append(Clock::NowMs());
+        events.append("action");
     });
-    QSignalSpy idleSignals(&thread, &CommThread::CommandQueueIdle);
+    QObject::connect(&thread, &CommThread::CommandQueueIdle, &thread, [&] {
+        QMutexLocker lock(&mutex);
+        events.append("signal");
+    }, Qt::DirectConnection);
     std::atomic<qint64> executedAt = 0;
     TestCommand command([&](TestCommand&) { executedAt = Clock::NowMs(); });
     command.moveToThread(&thread);
     thread.Enqueue(&command, QThread::currentThread());
-    ASSERT_TRUE(PollUntil([&] { return idleSignals.size() >= 2; }));
+    ASSERT_TRUE(PollUntil([&] {
+        QMutexLocker lock(&mutex);
+        return events.size() >= 4;
+    }));
     thread.Stop();
 
     QMutexLocker lock(&mutex);
+    EXPECT_EQ(events.mid(0, 4), QStringList({"action", "signal", "action", "signal"}));
     ASSERT_GE(idleAt.size(), 2);
     EXPECT_GE(idleAt[0] - executedAt, CommThread::kIdleFrameMs);
     EXPECT_GE(idleAt[1] - idleAt[0], CommThread::kIdleFrameMs);

@@ -89,20 +89,70 @@ TEST_F(RdmParameters, ShortAnswersAreFailuresThatStoreNothing)
                            " Error! device (0x414201020304) : answer of 1 bytes is too short for PID(0xf0), expected 2!"}));
 }
 
+// A NACK keeps the value and names its reason. An optional parameter the fixture does not
+// have (NACK unknown PID) is no error: E1.20 lets a fixture leave it out.
 TEST_F(RdmParameters, NackIsReportedAndTheValueKept)
 {
-    fixture.SetDeviceLabel("Stage left");
-    Expect(GetCommand, PidDeviceLabel, ResponseNackReason, Bytes("00 00"));
-    EXPECT_FALSE(protocol.GetDeviceLabel(&fixture, &feedback));
-    EXPECT_EQ(fixture.GetDeviceLabel(), "Stage left");
-    EXPECT_EQ(feedback.Texts(), QStringList(" Device 0x414201020304 Failed Getting Device label: Nack Error 0!"));
+    struct Case
+    {
+        const char* name;
+        quint16 pid;
+        std::function<bool(RDMProtocol&, RDMDevice*, IFeedback*)> get;
+        quint16 reason;
+        QString line;
+        FeedbackStatus status;
+    };
+    const Case cases[] = {
+        {"optional, unknown", PidDeviceLabel,
+         [](RDMProtocol& p, RDMDevice* d, IFeedback* f) { return p.GetDeviceLabel(d, f); }, 0x0000,
+         " Device 0x414201020304 does not support DEVICE_LABEL.", FeedbackNormal},
+        {"optional, write protected", PidDeviceLabel,
+         [](RDMProtocol& p, RDMDevice* d, IFeedback* f) { return p.GetDeviceLabel(d, f); }, 0x0004,
+         " Device 0x414201020304 Failed Getting Device label: Nack Error 4 (write protect)!", FeedbackError},
+        {"required, unknown", PidDmxStartAddress,
+         [](RDMProtocol& p, RDMDevice* d, IFeedback* f) { return p.GetDmxStartAddress(d, f); }, 0x0000,
+         " Device 0x414201020304 Failed Getting Dmx Start Address: Nack Error 0 (unknown PID)!", FeedbackError},
+        {"manufacturer's reason", PidDeviceLabel,
+         [](RDMProtocol& p, RDMDevice* d, IFeedback* f) { return p.GetDeviceLabel(d, f); }, 0x8001,
+         " Device 0x414201020304 Failed Getting Device label: Nack Error 32769!", FeedbackError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        feedback.lines.clear();
+        fixture.SetDeviceLabel("Stage left");
+        fixture.SetDmxStartAddress(17);
+        Expect(GetCommand, c.pid, ResponseNackReason, U16(c.reason));
+        EXPECT_FALSE(c.get(protocol, &fixture, &feedback));
+        EXPECT_EQ(fixture.GetDeviceLabel(), "Stage left");
+        EXPECT_EQ(fixture.GetDmxAddress(), 17);
+        ASSERT_EQ(feedback.lines.size(), 1);
+        EXPECT_EQ(feedback.lines[0].text, c.line);
+        EXPECT_EQ(feedback.lines[0].status, c.status);
+    }
 }
 
-TEST_F(RdmParameters, EmptyAckIsAFailureWithoutMessage)
+// E1.20 lets texts be empty: an empty answer clears the value. Other values have a size,
+// and an empty answer is a short one.
+TEST_F(RdmParameters, EmptyAnswers)
 {
+    fixture.SetDeviceLabel("Stage left");
+    fixture.SetManufacturerLabel("Acme");
+    fixture.SetSoftwareVersionLabel("1.0");
+    ExpectGet(PidDeviceLabel, QByteArray());
+    EXPECT_TRUE(protocol.GetDeviceLabel(&fixture, &feedback));
+    ExpectGet(PidManufacturerLabel, QByteArray());
+    EXPECT_TRUE(protocol.GetManufacturerLabel(&fixture, &feedback));
+    ExpectGet(PidSoftwareVersionLabel, QByteArray());
+    EXPECT_TRUE(protocol.GetSoftwareVersionLabel(&fixture, &feedback));
+    EXPECT_EQ(fixture.GetDeviceLabel(), QString());
+    EXPECT_EQ(fixture.GetManufacturer(), QString());
+    EXPECT_EQ(fixture.GetSoftwareVersionLabel(), QString());
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty());
+
     ExpectGet(PidLampState, QByteArray());
     EXPECT_FALSE(protocol.GetLampState(&fixture, &feedback));
-    EXPECT_TRUE(feedback.lines.isEmpty());
+    EXPECT_EQ(feedback.Texts(FeedbackError),
+              QStringList(" Error! device (0x414201020304) : answer of 0 bytes is too short for PID(0x403), expected 1!"));
 }
 
 struct GetCase
@@ -191,8 +241,9 @@ TEST_F(RdmParameters, SetsStoreTheirValueOnlyWhenAcknowledged)
     EXPECT_FALSE(protocol.SetIdentify(&fixture, false, &feedback));
     EXPECT_TRUE(fixture.GetIdentify());
 
-    EXPECT_EQ(feedback.Texts(), QStringList({" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6!",
-                                             " Device 0x414201020304 Failed Setting Identify: Nack Error 5!"}));
+    EXPECT_EQ(feedback.Texts(),
+              QStringList({" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6 (data out of range)!",
+                           " Device 0x414201020304 Failed Setting Identify: Nack Error 5 (unsupported command class)!"}));
 }
 
 TEST_F(RdmParameters, SupportedParametersAreRecordedOncePerPid)
@@ -216,12 +267,22 @@ TEST_F(RdmParameters, SupportedParametersAreRecordedOncePerPid)
 
 TEST_F(RdmParameters, SupportedParametersFailures)
 {
-    Expect(GetCommand, PidSupportedParameters, ResponseNackReason, Bytes("00 00"));
+    Expect(GetCommand, PidSupportedParameters, ResponseNackReason, Bytes("00 05"));
     EXPECT_FALSE(protocol.GetSupportedParameters(&fixture, &feedback));
+    Expect(GetCommand, PidSupportedParameters, ResponseAckTimer, Bytes("00"));
+    EXPECT_FALSE(protocol.GetSupportedParameters(&fixture, &feedback));
+    EXPECT_EQ(feedback.Texts(FeedbackError),
+              QStringList({" Device 0x414201020304 Failed Getting Supported Parameters: Nack Error 5 (unsupported command class)!",
+                           " Error! device (0x414201020304) : length (1) is not the expected size(2) for COMMAND(0x20) "
+                           "and PID(0x50) NACK OR ACK_TIMER!",
+                           " Device 0x414201020304 Failed Getting Supported Parameters: No response!"}));
+
+    // A fixture without optional parameters answers with an empty list.
+    feedback.lines.clear();
     ExpectGet(PidSupportedParameters, QByteArray());
-    EXPECT_FALSE(protocol.GetSupportedParameters(&fixture, &feedback));
-    EXPECT_EQ(feedback.Texts(), QStringList({" Device 0x414201020304 Failed Getting Supported Parameters: Nack Error 0!",
-                                             " Device 0x414201020304 Failed Getting Supported Parameters: No response!"}));
+    EXPECT_TRUE(protocol.GetSupportedParameters(&fixture, &feedback));
+    EXPECT_TRUE(fixture.SupportedParameters().isEmpty());
+    EXPECT_TRUE(feedback.lines.isEmpty());
 
     // A fixture that never stops overflowing is given up on.
     feedback.lines.clear();

@@ -113,7 +113,7 @@ TEST_F(RdmAgainstSimulation, SetsReachTheResponder)
 
     EXPECT_FALSE(protocol.SetDmxStartAddress(&fixture, 600, &feedback));
     EXPECT_EQ(feedback.Texts(FeedbackError),
-              QStringList{" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6!"});
+              QStringList{" Device 0x414201020304 Failed Setting Dmx Start Address: Nack Error 6 (data out of range)!"});
     EXPECT_EQ(fixture.GetDmxAddress(), 301);
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace rdm;
 using namespace rdmtest;
 
@@ -208,12 +210,101 @@ TEST_F(RdmTransaction, AckTimerOnAGetIsAskedAgainAfterTheFixturesEstimate)
     EXPECT_GE(link.sentAtMs[1] - link.sentAtMs[0], 300);
 }
 
-TEST_F(RdmTransaction, AckTimerOnASetIsTakenAsDone)
+// A SET answered ACK_TIMER is done only once its outcome is known: its queued message (a
+// QUEUED_MESSAGE GET for every status, asked after the named time) says ACK or NACK; a
+// fixture without one to give is asked for the value, and only the value sent counts.
+TEST_F(RdmTransaction, AckTimerOnASetCollectsTheOutcome)
 {
-    link.ExpectRead(Request(kFixture, 0, SetCommand, PidDmxStartAddress, U16(9)))
-        .Reply(Reply(kFixture, 0, ResponseAckTimer, SetCommand, PidDmxStartAddress, U16(1)));
-    EXPECT_EQ(Send(kFixture, SetCommand, PidDmxStartAddress, U16(9)), ResponseAck);
-    EXPECT_EQ(replyLength, 0);
+    const QByteArray queuedMessage = Request(kFixture, 1, GetCommand, PidQueuedMessage, Bytes("04"));
+    const QByteArray readBack = Request(kFixture, 2, GetCommand, PidDmxStartAddress);
+    const QString unconfirmed =
+        " Error! device (0x414201020304) : COMMAND(0x30) and PID(0xf0) was answered ACK_TIMER and not confirmed afterwards!";
+    struct Case
+    {
+        const char* name;
+        std::function<void(ScriptedRdmLink&)> script;  // after the SET and its ACK_TIMER
+        int result;
+        QByteArray reply;
+        QStringList errors;
+    };
+    const Case cases[] = {
+        {"queued ACK",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage).Reply(Reply(kFixture, 1, ResponseAck, SetCommand, PidDmxStartAddress, {}));
+         },
+         ResponseAck, {}, {}},
+        {"queued NACK",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage)
+                 .Reply(Reply(kFixture, 1, ResponseNackReason, SetCommand, PidDmxStartAddress, U16(0x0006)));
+         },
+         ResponseNackReason, U16(0x0006), {}},
+        {"another parameter's message first",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage).Reply(Reply(kFixture, 1, ResponseAck, SetCommand, PidDeviceLabel, {}));
+             l.ExpectRead(Request(kFixture, 2, GetCommand, PidQueuedMessage, Bytes("04")))
+                 .Reply(Reply(kFixture, 2, ResponseAck, SetCommand, PidDmxStartAddress, {}));
+         },
+         ResponseAck, {}, {}},
+        {"no queued message, value confirmed",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage).Reply(Reply(kFixture, 1, ResponseAck, GetCommand, PidStatusMessages, {}));
+             l.ExpectRead(readBack).Reply(Reply(kFixture, 2, ResponseAck, GetCommand, PidDmxStartAddress, U16(9)));
+         },
+         ResponseAck, {}, {}},
+        {"queued message unknown, value confirmed",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage)
+                 .Reply(Reply(kFixture, 1, ResponseNackReason, GetCommand, PidQueuedMessage, U16(0x0000)));
+             l.ExpectRead(readBack).Reply(Reply(kFixture, 2, ResponseAck, GetCommand, PidDmxStartAddress, U16(9)));
+         },
+         ResponseAck, {}, {}},
+        {"queued message unknown, value not taken",
+         [&](ScriptedRdmLink& l) {
+             l.ExpectRead(queuedMessage)
+                 .Reply(Reply(kFixture, 1, ResponseNackReason, GetCommand, PidQueuedMessage, U16(0x0000)));
+             l.ExpectRead(readBack).Reply(Reply(kFixture, 2, ResponseAck, GetCommand, PidDmxStartAddress, U16(421)));
+         },
+         ErrorMismatch, {}, {unconfirmed}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedRdmLink script;
+        RDMProtocol engine([&script] { return static_cast<IRdmLink*>(&script); });
+        RecordingFeedback log;
+        script.ExpectRead(Request(kFixture, 0, SetCommand, PidDmxStartAddress, U16(9)))
+            .Reply(Reply(kFixture, 0, ResponseAckTimer, SetCommand, PidDmxStartAddress, U16(1)));
+        c.script(script);
+        QByteArray reply(8, '\0');
+        int length = int(reply.size());
+        EXPECT_EQ(engine.SendRequest(UidLow(kFixture), UidHigh(kFixture), SetCommand, PidDmxStartAddress, "\0\x09", 2,
+                                     reply.data(), &length, &log),
+                  c.result);
+        EXPECT_EQ(reply.left(length), c.reply);
+        EXPECT_EQ(log.Texts(FeedbackError), c.errors);
+        script.Verify();
+        // The named time was waited out before the outcome was asked for.
+        ASSERT_GE(script.sentAtMs.size(), 2);
+        EXPECT_GE(script.sentAtMs[1] - script.sentAtMs[0], RDMProtocol::kAckTimerUnitMs);
+    }
+}
+
+// A reply to an earlier transaction (an answer that came too late for its own request) is
+// passed over, and the request's own answer taken.
+TEST_F(RdmTransaction, RepliesToEarlierTransactionsArePassedOver)
+{
+    link.ExpectRead(Request(kFixture, 0, GetCommand, PidDeviceLabel))
+        .LateReplyFirst(Reply(kFixture, 255, ResponseAck, GetCommand, PidDeviceLabel, "Old"))
+        .LateReplyFirst(Reply(kFixture, 254, ResponseAck, GetCommand, PidManufacturerLabel, "Acme"))
+        .Reply(Reply(kFixture, 0, ResponseAck, GetCommand, PidDeviceLabel, "Lamp"));
+    EXPECT_EQ(Send(kFixture, GetCommand, PidDeviceLabel), ResponseAck);
+    EXPECT_EQ(Copied(), "Lamp");
+    EXPECT_EQ(feedback.Texts(FeedbackWarning),
+              QStringList({" Warning! device (0x414201020304) : dropped a reply to transaction 0xff while waiting for "
+                           "0x0 for COMMAND(0x20) and PID(0x82)!",
+                           " Warning! device (0x414201020304) : dropped a reply to transaction 0xfe while waiting for "
+                           "0x0 for COMMAND(0x20) and PID(0x82)!"}));
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty());
 }
 
 TEST_F(RdmTransaction, EndlessAckTimerOnAGetFails)
@@ -280,8 +371,8 @@ INSTANTIATE_TEST_SUITE_P(
                      ErrorMismatch, " Error! device (0x414201020304) : checksum failed for COMMAND(0x20) and PID(0x82)!"},
         BadReplyCase{"BadChecksum", Corrupt(kGood, 24, 'X'), ErrorMismatch,
                      " Error! device (0x414201020304) : checksum failed for COMMAND(0x20) and PID(0x82)!"},
-        BadReplyCase{"EarlierTransaction", Reply(kFixture, 255, ResponseAck, GetCommand, PidDeviceLabel, "Lamp"), ErrorMismatch,
-                     " Error! device (0x414201020304) : reply transaction number is 0xff, expected 0x0 for COMMAND(0x20) and PID(0x82)!"},
+        BadReplyCase{"OtherSubDevice", WithChecksum(Corrupt(kGood, 19, '\x01').chopped(2)), ErrorMismatch,
+                     " Error! device (0x414201020304) : reply sub-device is 0x1, expected 0x0 for COMMAND(0x20) and PID(0x82)!"},
         BadReplyCase{"OtherPid", Reply(kFixture, 0, ResponseAck, GetCommand, PidManufacturerLabel, "Lamp"), ErrorMismatch,
                      " Error! device (0x414201020304) : reply PID is 0x81, expected 0x82 for COMMAND(0x20) and PID(0x82)!"},
         BadReplyCase{"SetResponse", Reply(kFixture, 0, ResponseAck, SetCommand, PidDeviceLabel, "Lamp"), ErrorMismatch,

@@ -17,6 +17,12 @@ ScriptedRdmLink::Step& ScriptedRdmLink::Step::Reply(const QByteArray& bytes)
     return *this;
 }
 
+ScriptedRdmLink::Step& ScriptedRdmLink::Step::LateReplyFirst(const QByteArray& bytes)
+{
+    lateReplies.append(bytes);
+    return *this;
+}
+
 ScriptedRdmLink::Step& ScriptedRdmLink::Step::Silence()
 {
     reply.clear();
@@ -113,12 +119,19 @@ int ScriptedRdmLink::ReceiveRdmPacket(quint8* buffer, int capacity, quint8* comp
         ADD_FAILURE() << "reply read with no request outstanding";
         return 0;
     }
-    const Step step = *pending_;
-    pending_.reset();
+    QByteArray reply;
+    quint8 done = 1;
+    if (!pending_->lateReplies.isEmpty()) {
+        reply = pending_->lateReplies.takeFirst();
+    } else {
+        reply = pending_->reply;
+        done = pending_->complete;
+        pending_.reset();
+    }
     if (complete)
-        *complete = step.complete;
-    const int count = std::min<int>(std::max(capacity, 0), int(step.reply.size()));
+        *complete = done;
+    const int count = std::min<int>(std::max(capacity, 0), int(reply.size()));
     if (count > 0)
-        std::memcpy(buffer, step.reply.constData(), size_t(count));
+        std::memcpy(buffer, reply.constData(), size_t(count));
     return count;
 }

@@ -22,6 +22,9 @@ public:
     public:
         // The widget answers with these bytes (complete flag 1).
         Step& Reply(const QByteArray& reply);
+        // Before the step's own answer, the widget hands out `reply` (a late answer to an
+        // earlier request); several come in the order given.
+        Step& LateReplyFirst(const QByteArray& reply);
         // The widget reports no answer on the line (length 0, complete flag 0).
         Step& Silence();
         // The widget finished the exchange without reply data (length 0, complete 1).
@@ -37,6 +40,7 @@ public:
         bool accept = true;
         QByteArray reply;
         quint8 complete = 0;
+        QList<QByteArray> lateReplies;
     };
 
     ScriptedRdmLink() = default;

@@ -120,6 +120,57 @@ TEST(FileLayerPaths, BaseAndFileNames)
     EXPECT_EQ(FileLayer::FilePath(QStringLiteral("/a"), QStringLiteral("/b/c")), QStringLiteral("/b/c"));
 }
 
+// Names from outside (fixtures, config.xml, archives, the user) reach paths only through
+// the file layer's one door, which keeps them inside their folder.
+TEST(FileLayerPaths, NamesThatWouldLeaveTheirFolderAreRefused)
+{
+    archive_test::Folder folder;
+    QDir::setSearchPaths(QStringLiteral("NameTestRoot"), {folder.Root()});
+    const QString library = folder.Path(QStringLiteral("lib"));
+    ASSERT_TRUE(QDir().mkpath(library + QStringLiteral("/pkg")));
+    const QStringList refused = {
+        QString(), QStringLiteral("."), QStringLiteral(".."), QStringLiteral("../../etc/x"), QStringLiteral("a/b"),
+        QStringLiteral("a\\b"), QStringLiteral("/etc/x"), QString::fromUtf8("a\0b", 3), QStringLiteral("NameTestRoot:x"),
+    };
+    for (const QString& name : refused) {
+        SCOPED_TRACE(name.toStdString());
+        const ArchiveResult check = FileLayer::CheckName(name);
+        EXPECT_FALSE(check.Ok());
+        EXPECT_TRUE(check.Message().contains(QStringLiteral("cannot be used as a file or folder name"))) << check.Message().toStdString();
+        QString error;
+        EXPECT_EQ(FileLayer::ChildPath(library + QStringLiteral("/pkg"), name, &error), QString());
+        EXPECT_EQ(error, check.Message());
+
+        const FileLayer::Dir dir(library + QStringLiteral("/pkg"));
+        EXPECT_EQ(dir.filePath(name), QString());
+        EXPECT_FALSE(dir.mkdir(name));
+        EXPECT_FALSE(dir.exists(name));
+        EXPECT_FALSE(dir.remove(name));
+        FileLayer::File file(dir.filePath(name));
+        EXPECT_FALSE(file.open(QIODevice::WriteOnly));
+        const FileLayer::Dir beyond(dir.filePath(name));
+        EXPECT_FALSE(beyond.exists()) << "a refused name is no folder, not the current one";
+        EXPECT_TRUE(beyond.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+        // Inside a package the same.
+        EXPECT_EQ(FileLayer::Dir(library + QStringLiteral("/p.qelpkg")).filePath(name), QString());
+    }
+    EXPECT_EQ(QDir(folder.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"lib"})
+        << "nothing was made outside the folder";
+
+    for (const QString& name : {QStringLiteral("Stage left"), QStringLiteral("a.bvi"), QStringLiteral("..a"),
+                                QStringLiteral("x.."), QStringLiteral("Stage: left")}) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(FileLayer::CheckName(name).Ok());
+        EXPECT_EQ(FileLayer::Dir(library).filePath(name), library + QLatin1Char('/') + name);
+    }
+    FileLayer::Dir dir(library);
+    EXPECT_TRUE(dir.cd(QStringLiteral("pkg")));
+    EXPECT_FALSE(dir.cd(QStringLiteral("../..")));
+    EXPECT_TRUE(dir.cd(QStringLiteral("..")));
+    EXPECT_EQ(dir.path(), library);
+    QDir::setSearchPaths(QStringLiteral("NameTestRoot"), {});
+}
+
 // ---------------------------------------------------------------------------------------
 
 std::optional<Kind> Route(const QString& name)
@@ -187,17 +238,18 @@ TEST_F(Routing, EncryptedDestinationsGetTheRecordWriter)
 
 TEST_F(Routing, NestedEnablersRestoreThePreviousMode)
 {
-    const QString destination = Path("nested.qelpkg/a");
+    const QString archive = Path("nested.qelpkg");
+    const QString destination = archive + QStringLiteral("/a");
     ASSERT_FALSE(Handler::ArchiveWriterMode());
     {
-        Handler::ArchiveReaderEnabler reading;
+        Handler::ArchiveReaderEnabler reading(archive);
         EXPECT_FALSE(Handler::ArchiveWriterMode());
         {
-            Handler::ArchiveWriterEnabler writing(Path("nested.qelpkg"));
+            Handler::ArchiveWriterEnabler writing(archive);
             EXPECT_TRUE(Handler::ArchiveWriterMode());
             EXPECT_EQ(Route(destination), Kind::Writer);
             {
-                Handler::ArchiveReaderEnabler innerReading;
+                Handler::ArchiveReaderEnabler innerReading(archive);
                 EXPECT_FALSE(Handler::ArchiveWriterMode());
                 EXPECT_EQ(Route(destination), Kind::Reader);
             }
@@ -207,6 +259,40 @@ TEST_F(Routing, NestedEnablersRestoreThePreviousMode)
         EXPECT_FALSE(Handler::ArchiveWriterMode());
     }
     EXPECT_FALSE(Handler::ArchiveWriterMode());
+}
+
+// Enablers are counted per archive: whatever order they end in, each takes away only its
+// own say, and an import of one package leaves the export of another alone.
+TEST_F(Routing, EnablersEndingInAnyOrderRestoreExactlyTheStateBefore)
+{
+    const QString exported = Path("export.qelpkg");
+    const QString imported = Path("import.qelpkg");
+    const QString member = QStringLiteral("/f/a.bvi");
+    auto writing = std::make_unique<Handler::ArchiveWriterEnabler>(exported);
+    auto reading = std::make_unique<Handler::ArchiveReaderEnabler>(imported);
+    EXPECT_EQ(Route(exported + member), Kind::Writer) << "an import elsewhere leaves the export alone";
+    EXPECT_EQ(Route(imported + member), Kind::Reader);
+    auto readingTheExport = std::make_unique<Handler::ArchiveReaderEnabler>(exported);
+    EXPECT_EQ(Route(exported + member), Kind::Reader) << "an import of the package being written reads it";
+
+    // The export ends first, then the imports, the older one first.
+    writing->Discard();
+    writing.reset();
+    EXPECT_EQ(Route(exported + member), Kind::Reader);
+    reading.reset();
+    readingTheExport.reset();
+    EXPECT_FALSE(Handler::ArchiveWriterMode());
+    EXPECT_EQ(Route(exported + member), Kind::Reader) << "no package stays in writer mode";
+
+    // Two exports of one package, ended in the order they began: writing until the last.
+    auto first = std::make_unique<Handler::ArchiveWriterEnabler>(exported);
+    auto second = std::make_unique<Handler::ArchiveWriterEnabler>(exported);
+    first->Discard();
+    first.reset();
+    EXPECT_EQ(Route(exported + member), Kind::Writer);
+    second->Discard();
+    second.reset();
+    EXPECT_EQ(Route(exported + member), Kind::Reader);
 }
 
 TEST_F(Routing, SuspendersTurnRoutingOffAndNest)

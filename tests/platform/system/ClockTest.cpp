@@ -1,8 +1,11 @@
 #include "platform/system/Clock.h"
 
 #include <QElapsedTimer>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <thread>
 #include <gtest/gtest.h>
 
 using platform::Clock;
@@ -67,4 +70,33 @@ TEST(Clock, TickCountFollowsVirtualTime)
     const quint32 before = Clock::TickCount();
     Clock::SleepMs(5'000);
     EXPECT_GE(quint32(Clock::TickCount() - before), 5'000u);
+}
+
+// A thread bound to a stop token stops sleeping and waiting once the token is stopped:
+// the sleep and the wait below would otherwise last an hour each.
+TEST(Clock, AStoppedThreadEndsItsSleepsAndWaitsAtOnce)
+{
+    ScopedTimeScale scale(1.0);
+    constexpr qint64 kHourMs = 3'600'000;
+    std::stop_source stop;
+    std::atomic<int> reached{0};
+    bool waitAnswer = true;
+    bool stopSeen = false;
+    std::thread sleeper([&] {
+        platform::ScopedStopToken bound(stop.get_token());
+        reached = 1;
+        Clock::SleepMs(kHourMs);
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        waitAnswer = Clock::WaitFor(never, lock, kHourMs, [] { return false; });
+        stopSeen = Clock::StopRequested();
+    });
+    while (reached == 0)
+        std::this_thread::yield();
+    EXPECT_FALSE(Clock::StopRequested()) << "the test's own thread is not bound";
+    stop.request_stop();
+    sleeper.join();
+    EXPECT_FALSE(waitAnswer);
+    EXPECT_TRUE(stopSeen);
 }
