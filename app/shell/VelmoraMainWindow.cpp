@@ -7,9 +7,15 @@
 #include "app/tree/NodeTree.h"
 #include "content/ContentFolder.h"
 #include "content/ContentMutex.h"
+#include "content/ContentProtection.h"
 #include "content/operations/ContentOperation.h"
 #include "content/operations/ContentSyncOperation.h"
 #include "fixtures/commands/QelContentDownloadCommand.h"
+#include "fixtures/operations/ContentDeleteAllOperations.h"
+#include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "library/mosavra/UpdateMosavraContentSyncOperation.h"
+#include "library/stock/StockContentRoot.h"
+#include "link/devices/Device.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
 #include "link/ui/Preferences.h"
@@ -142,8 +148,10 @@ void VelmoraMainWindow::CreateActions()
     connect(upgradeAction_, &QAction::triggered, this, &VelmoraMainWindow::OnUpgrade);
     updateStockContentAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("Updat&e Stock Content"),
                                            tr("Ctrl+E"), QStringLiteral("Update Stock Content"));
+    connect(updateStockContentAction_, &QAction::triggered, this, &VelmoraMainWindow::OnUpdateStockContent);
     deleteAllUserContentAction_ = MakeAction(":/Resources/fixture-delete-16.png", tr("Dele&te All User Content"),
                                              tr("Ctrl+T"), QStringLiteral("Delete All User Content"));
+    connect(deleteAllUserContentAction_, &QAction::triggered, this, &VelmoraMainWindow::OnDeleteAllUserContent);
     cloneAction_ = MakeAction(":/Resources/fixtures-16.png", tr("C&lone Devices"), tr("Ctrl+L"),
                               QStringLiteral("Clone content to devices"));
     connect(cloneAction_, &QAction::triggered, this, &VelmoraMainWindow::OnClone);
@@ -155,9 +163,11 @@ void VelmoraMainWindow::CreateActions()
                                       QStringLiteral("Create New Mosavra"));
     updateMosavraContentAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("Update &Mosavra Content"),
                                              tr("Ctrl+P"), QStringLiteral("Update Mosavra Content"));
+    connect(updateMosavraContentAction_, &QAction::triggered, this, &VelmoraMainWindow::OnUpdateMosavraContent);
     deleteAllMosavraContentAction_ = MakeAction(":/Resources/fixture-delete-16.png",
                                                 tr("Delete All Mosavr&a Content"), tr("Ctrl+G"),
                                                 QStringLiteral("Delete All Mosavra Content"));
+    connect(deleteAllMosavraContentAction_, &QAction::triggered, this, &VelmoraMainWindow::OnDeleteAllMosavraContent);
 }
 
 void VelmoraMainWindow::CreateMenus()
@@ -180,22 +190,26 @@ void VelmoraMainWindow::UpdateActions()
 {
     const bool chooser = chooser_ != nullptr;
     upgradeAction_->setEnabled(chooser);
+    updateStockContentAction_->setEnabled(chooser && roots_.stock);
+    deleteAllUserContentAction_->setEnabled(chooser);
     cloneAction_->setEnabled(chooser && roots_.user);
+    updateMosavraContentAction_->setEnabled(chooser && roots_.mosavra);
+    deleteAllMosavraContentAction_->setEnabled(chooser);
     aboutAction_->setEnabled(chooser);
-    // Not offered yet: the operations they run are not part of the program.
-    updateStockContentAction_->setEnabled(false);
-    deleteAllUserContentAction_->setEnabled(false);
-    deleteAllMosavraContentAction_->setEnabled(false);
-    updateMosavraContentAction_->setEnabled(false);
+    // Not offered yet: the creator is not part of the window.
     createMosavraAction_->setEnabled(false);
 }
 
-QList<Device*> VelmoraMainWindow::DevicesOrRefuse()
+std::optional<FleetChoice> VelmoraMainWindow::ChooseFor(const FleetQuestion& ask)
 {
+    if (!chooser_)
+        return std::nullopt;
     const QList<Device*> devices = DeviceManager::Instance()->Devices();
-    if (devices.isEmpty())
+    if (devices.isEmpty()) {
         QMessageBox::critical(this, QString(), QString::fromLatin1(kNoDevices), QMessageBox::Ok, QMessageBox::NoButton);
-    return devices;
+        return std::nullopt;
+    }
+    return ask(*chooser_, devices);
 }
 
 QList<Device*> VelmoraMainWindow::StillRegistered(const QList<Device*>& chosen)
@@ -209,6 +223,20 @@ QList<Device*> VelmoraMainWindow::StillRegistered(const QList<Device*>& chosen)
             live.append(device);
     }
     return live;
+}
+
+void VelmoraMainWindow::RunOperation(ContentOperation& operation)
+{
+    // A run without work (its fixtures left during the wizard) would only report failure.
+    if (!operation.IsValid())
+        return;
+    OperationDialog dialog(this);
+    dialog.Run(&operation);
+}
+
+void VelmoraMainWindow::Inform(const QString& title, const QString& message)
+{
+    QMessageBox::information(this, title, message, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 void VelmoraMainWindow::OnDiscover()
@@ -235,37 +263,139 @@ void VelmoraMainWindow::OnUpgrade()
         QMessageBox::critical(this, QStringLiteral("Device Upgrade"), error, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
-void VelmoraMainWindow::OnClone()
+namespace {
+
+// The content group `group` gives of each device that has one, in order.
+QList<ContentFolder*> GroupsOf(const QList<Device*>& devices, ContentFolder* (Device::*group)())
 {
-    if (!chooser_ || !roots_.user)
+    QList<ContentFolder*> groups;
+    for (Device* device : devices) {
+        if (ContentFolder* found = (device->*group)())
+            groups.append(found);
+    }
+    return groups;
+}
+
+} // namespace
+
+void VelmoraMainWindow::OnUpdateStockContent()
+{
+    if (!roots_.stock)
         return;
-    const QList<Device*> devices = DevicesOrRefuse();
-    if (devices.isEmpty())
+    // The choice (and the hold it may carry) outlives the operation.
+    const std::optional<FleetChoice> choice = ChooseFor([this](IFleetChooser& chooser, const QList<Device*>& devices) {
+        return chooser.ChooseStockUpdate(this, devices, roots_.stock);
+    });
+    if (!choice)
         return;
-    QList<ContentFolder*> packages;
+    bool upToDate = false;
     {
-        const ContentLocker lock(&ContentMutex);
-        for (int i = 0; i < roots_.user->ChildCount(); ++i) {
-            if (auto* package = qobject_cast<ContentFolder*>(roots_.user->Child(i)))
-                packages.append(package);
+        // The fixtures' stock groups take changes only during the run; the flag is back up
+        // before anything else is shown.
+        const ScopedProtectionLowering lowered(StockContentProtected);
+        const auto* stock = qobject_cast<StockContentRoot*>(roots_.stock);
+        // The wizard offers only models with a package; without one there is nothing to run.
+        ContentFolder* package = stock ? stock->PackageByModel(choice->model) : nullptr;
+        if (!package)
+            return;
+        ContentSyncOperation operation;
+        operation.SetSource(package);
+        operation.SetTargets(GroupsOf(StillRegistered(choice->devices), &Device::GetStockContentGroup));
+        RunOperation(operation);
+        upToDate = operation.Succeeded();
+    }
+    if (upToDate)
+        Inform(QStringLiteral("Update Stock Content"), QStringLiteral("Stock Content Up To Date."));
+}
+
+void VelmoraMainWindow::OnUpdateMosavraContent()
+{
+    if (!roots_.mosavra)
+        return;
+    const std::optional<FleetChoice> choice = ChooseFor([this](IFleetChooser& chooser, const QList<Device*>& devices) {
+        return chooser.ChooseMosavraUpdate(this, devices, roots_.mosavra);
+    });
+    if (!choice)
+        return;
+    bool prepared = false;
+    bool upToDate = false;
+    {
+        const ScopedProtectionLowering lowered(MosavraContentProtected);
+        const auto* library = qobject_cast<MosavraContentLibraryRoot*>(roots_.mosavra);
+        MosavraContentLibraryPackage* package = library ? library->PackageByName(choice->model) : nullptr;
+        if (!package)
+            return;
+        UpdateMosavraContentSyncOperation operation;
+        prepared = operation.Prepare(package, StillRegistered(choice->devices));
+        if (prepared) {
+            RunOperation(operation);
+            // Every fixture's share was there already: nothing was copied.
+            upToDate = operation.Succeeded();
         }
     }
-    if (packages.isEmpty()) {
-        QMessageBox::critical(this, QString(),
-                              QStringLiteral("No content packages have been created.  Create or import a content "
-                                             "package to the user content library."),
-                              QMessageBox::Ok, QMessageBox::NoButton);
+    if (!prepared)
+        Inform(QStringLiteral("Update Mosavra Content"), QStringLiteral("Failed to determine source."));
+    else if (upToDate)
+        Inform(QStringLiteral("Update Mosavra Content"), QStringLiteral("Mosavra Content Up To Date."));
+}
+
+template <class Deletion>
+void VelmoraMainWindow::DeleteAll(const FleetQuestion& ask)
+{
+    const std::optional<FleetChoice> choice = ChooseFor(ask);
+    if (!choice)
         return;
-    }
+    Deletion operation;
+    operation.SetDevices(StillRegistered(choice->devices));
+    RunOperation(operation);
+}
+
+void VelmoraMainWindow::OnDeleteAllUserContent()
+{
+    DeleteAll<ContentDeleteUserContentOperation>([this](IFleetChooser& chooser, const QList<Device*>& devices) {
+        return chooser.ChooseUserContentDeletion(this, devices);
+    });
+}
+
+void VelmoraMainWindow::OnDeleteAllMosavraContent()
+{
+    // The fixtures lower the Mosavra protection themselves around their own deletion.
+    DeleteAll<ContentDeleteMosavraContentOperation>([this](IFleetChooser& chooser, const QList<Device*>& devices) {
+        return chooser.ChooseMosavraContentDeletion(this, devices);
+    });
+}
+
+void VelmoraMainWindow::OnClone()
+{
+    if (!roots_.user)
+        return;
     // The choice (and the hold it may carry) outlives the operation.
-    const std::optional<FleetChoice> choice = chooser_->ChooseClone(this, devices, packages);
+    const std::optional<FleetChoice> choice = ChooseFor([this](IFleetChooser& chooser, const QList<Device*>& devices) {
+        QList<ContentFolder*> packages;
+        {
+            const ContentLocker lock(&ContentMutex);
+            for (int i = 0; i < roots_.user->ChildCount(); ++i) {
+                if (auto* package = qobject_cast<ContentFolder*>(roots_.user->Child(i)))
+                    packages.append(package);
+            }
+        }
+        if (packages.isEmpty()) {
+            QMessageBox::critical(this, QString(),
+                                  QStringLiteral("No content packages have been created.  Create or import a content "
+                                                 "package to the user content library."),
+                                  QMessageBox::Ok, QMessageBox::NoButton);
+            return std::optional<FleetChoice>();
+        }
+        return chooser.ChooseClone(this, devices, packages);
+    });
     if (!choice || !choice->source)
         return;
     ContentSyncOperation operation;
+    QList<ContentFolder*> targets = choice->targets;
+    targets.removeAll(nullptr);
     operation.SetSource(choice->source);
-    operation.SetTargets(choice->targets);
-    OperationDialog dialog(this);
-    dialog.Run(&operation);
+    operation.SetTargets(targets);
+    RunOperation(operation);
 }
 
 void VelmoraMainWindow::OnAbout()
@@ -276,5 +406,5 @@ void VelmoraMainWindow::OnAbout()
 
 void VelmoraMainWindow::DisplayInformationBox(QString title, QString message)
 {
-    QMessageBox::information(this, title, message, QMessageBox::Ok, QMessageBox::NoButton);
+    Inform(title, message);
 }

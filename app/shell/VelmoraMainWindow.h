@@ -1,15 +1,18 @@
 #pragma once
 
 #include "app/shell/CommandQueueWatcher.h"
+#include "app/shell/IFleetChooser.h"
 #include "app/shell/MainWindowParts.h"
 
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
+class ContentOperation;
 class Device;
-class IFleetChooser;
 class ITaskList;
 class NodeTree;
 class QAction;
@@ -41,7 +44,11 @@ public:
 public slots:
     void OnDiscover();
     void OnUpgrade();
+    void OnUpdateStockContent();
+    void OnDeleteAllUserContent();
+    void OnDeleteAllMosavraContent();
     void OnClone();
+    void OnUpdateMosavraContent();
     void OnAbout();
     void DisplayInformationBox(QString title, QString message);
 
@@ -51,10 +58,19 @@ private:
     void CreateMenus();
     // Enables the commands that can run: those whose chooser is installed.
     void UpdateActions();
-    // The registered devices; none: the refusal box, and an empty list.
-    QList<Device*> DevicesOrRefuse();
+    using FleetQuestion = std::function<std::optional<FleetChoice>(IFleetChooser& chooser,
+                                                                   const QList<Device*>& devices)>;
+    // Asks the chooser about the registered devices; refuses without any (nothing is asked).
+    std::optional<FleetChoice> ChooseFor(const FleetQuestion& ask);
+    // Runs a delete-all operation of type `Deletion` on the fixtures the chooser chose.
+    template <class Deletion>
+    void DeleteAll(const FleetQuestion& ask);
     // The devices of `chosen` that the registry still holds.
     static QList<Device*> StillRegistered(const QList<Device*>& chosen);
+    // Runs `operation` behind the operation dialog; nothing when it has nothing to do.
+    void RunOperation(ContentOperation& operation);
+    // An information box over the window.
+    void Inform(const QString& title, const QString& message);
     QAction* MakeAction(const char* icon, const QString& text, const QString& shortcut, const QString& tip);
 
     QAction* exitAction_ = nullptr;

@@ -4,8 +4,10 @@
 #include "link/ui/OperationDialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QList>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -50,6 +52,43 @@ inline void ConfirmWhenDone(OperationDialog* dialog)
     });
     timer->start(0);
 }
+
+// Answers whatever modal dialog a fleet command opens, for as long as it lives: message
+// boxes are read and accepted; the operation dialog, which shows itself when a run is slow
+// or fails, is confirmed once its run has ended. Polls from the dialogs' own event loops.
+class ModalAnswerer
+{
+public:
+    ModalAnswerer()
+    {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+        timer_.start();
+    }
+
+    // Title and text of each message box, in order.
+    QStringList boxes;
+    // Whether an operation dialog had to be confirmed (its run was slow or failed).
+    int confirmedRuns = 0;
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            boxes << box->windowTitle() << box->text();
+            box->accept();
+        } else if (auto* dialog = qobject_cast<OperationDialog*>(modal)) {
+            auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("okButton"));
+            if (ok && ok->isVisible()) {
+                ++confirmedRuns;
+                ok->click();
+            }
+        }
+    }
+
+    QTimer timer_;
+};
 
 // A chooser whose answers the test sets, and which counts what it was asked.
 class ScriptedChooser : public IFleetChooser

@@ -4,12 +4,17 @@
 #include "app/shell/VelmoraMainWindow.h"
 #include "app/tree/NodeTree.h"
 #include "content/operations/ContentOperation.h"
+#include "content/ContentProtection.h"
 #include "content/policies/NamedPolicies.h"
 #include "fixtures/QelRDM.h"
 #include "fixtures/tree/QelRDMContentGroup.h"
+#include "fixtures/tree/QelRDMContentRoot.h"
+#include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "library/stock/StockContentRoot.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
 #include "link/ui/Preferences.h"
+#include "sim/fixtures/QelFixture.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/ModalDialogDriver.h"
 #include "tests/common/TestEnvironment.h"
@@ -17,11 +22,13 @@
 #include "tests/e2e/WidgetRig.h"
 #include "tests/link/PollUntil.h"
 
+#include <QDir>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <gtest/gtest.h>
 
@@ -87,12 +94,14 @@ protected:
         return texts;
     }
     // Triggers `action` and answers the message box it opens; its title and text.
-    QStringList BoxOf(const QString& action)
+    QStringList BoxOf(const QString& action, QMessageBox::Icon* icon = nullptr)
     {
         QStringList shown;
         testing_env::ModalDialogDriver dialogs;
         dialogs.Then<QMessageBox>([&](QMessageBox* box) {
             shown << box->windowTitle() << box->text();
+            if (icon)
+                *icon = box->icon();
             box->accept();
         });
         QAction* command = FindAction(*window_, action);
@@ -158,7 +167,12 @@ TEST_F(MainWindowTest, FleetCommandsRefuseWithoutDevicesOrPackages)
 {
     Open(kEmptyLine);
     ASSERT_TRUE(PollUntil([] { return !DeviceManager::Instance()->Devices().size(); }));
-    EXPECT_EQ(BoxOf("C&lone Devices"), (QStringList{"", "No devices have been discovered"}));
+    for (const char* command : {"Updat&e Stock Content", "Dele&te All User Content", "C&lone Devices",
+                                "Update &Mosavra Content", "Delete All Mosavr&a Content"}) {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        EXPECT_EQ(BoxOf(command, &icon), (QStringList{"", "No devices have been discovered"})) << command;
+        EXPECT_EQ(icon, QMessageBox::Critical) << command;
+    }
     EXPECT_EQ(chooser_->asked, 0);
 
     chooser_->upgradable = [](const QList<Device*>&) { return QList<Device*>(); };
@@ -308,4 +322,166 @@ TEST_F(MainWindowTest, AFamilyFixturesParametersEndWithItsContentRows)
         lastRows << table->index(row, 0).data().toString() + "=" + table->index(row, 1).data().toString();
     EXPECT_EQ(lastRows, (QStringList{"Mosavra Address=300", "GE Unique Id=0x4e000101", "GE Boot Code Changed=0",
                                      "User Content Remaining=0", "User Content Used=200", "Mosavra Content Used=60"}));
+}
+
+namespace {
+
+constexpr quint64 k101 = 0x7FF0'0000'0101ull;
+constexpr quint64 k102 = 0x7FF0'0000'0102ull;
+constexpr quint64 k301 = 0x7FF0'0000'0301ull;
+
+// The first Brevant fixture holds user content in folder 41 and Mosavra content in 251.
+constexpr const char* kFleetRig = R"({ "widgets": [ { "kind": "programmed", "version": [1, 2], "fixtures": [
+    { "kind": "brevant", "uid": "7ff0:00000101", "content": { "folders": [
+        { "number": 41, "name": "Shows", "files": [ { "number": 1, "name": "Dawn" } ] },
+        { "number": 251, "name": "Wall", "files": [ { "number": 1, "name": "Part" } ] } ] } },
+    { "kind": "brevant", "uid": "7ff0:00000102" },
+    { "kind": "rdm-responder", "uid": "7ff0:00000301" } ] } ] })";
+
+// The window over the stock content the build makes and an empty Mosavra library, on the
+// line of two Brevant fixtures and a plain one.
+class FleetUpdateTest : public MainWindowTest
+{
+protected:
+    FleetUpdateTest() : savedStockPaths_(QDir::searchPaths(QStringLiteral("StockContent"))) {}
+
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        QDir::setSearchPaths(QStringLiteral("StockContent"), {QStringLiteral(VELMORA_STOCK_CONTENT_DIR)});
+        ASSERT_TRUE(mosavraFolder_.isValid());
+        stock_ = std::make_unique<StockContentRoot>();
+        mosavraLibrary_ = std::make_unique<MosavraContentLibraryRoot>(mosavraFolder_.path());
+        MainWindowParts::SetContentRoots(
+            [this] { return ContentRoots{&user_, stock_.get(), mosavraLibrary_.get()}; });
+        Open(kFleetRig);
+        ASSERT_TRUE(WaitForDevices(3));
+        // The fixtures' content as the device rows would have read it.
+        for (quint64 uid : {k101, k102})
+            ASSERT_TRUE(PollUntil([&] { return Fixture(uid)->ContentRoot()->ChildrenRead(); }, 60000));
+    }
+    void TearDown() override
+    {
+        MainWindowTest::TearDown();
+        mosavraLibrary_.reset();
+        stock_.reset();
+        QDir::setSearchPaths(QStringLiteral("StockContent"), savedStockPaths_);
+    }
+
+    static QelRDM* Fixture(quint64 uid)
+    {
+        return qobject_cast<QelRDM*>(DeviceManager::Instance()->FindDevice(uid));
+    }
+    // Chooses `model` and the fixtures of `uids` when asked.
+    void Choose(const QString& model, const QList<quint64>& uids)
+    {
+        chooser_->answer = [model, uids](const QList<Device*>&) {
+            FleetChoice choice;
+            choice.model = model;
+            for (quint64 uid : uids)
+                choice.devices.append(DeviceManager::Instance()->FindDevice(uid));
+            return std::optional<FleetChoice>(choice);
+        };
+    }
+    // "number name: files" of each folder numbered `first`..`last` that the simulated
+    // fixture stores.
+    QStringList Stored(std::size_t rigIndex, int first = 1, int last = 40) const
+    {
+        QStringList folders;
+        const auto fixture = std::dynamic_pointer_cast<sim::QelFixture>(RigResponder(rigIndex));
+        for (const auto& [number, folder] : fixture->Content().folders) {
+            if (number >= first && number <= last)
+                folders << QStringLiteral("%1 %2: %3")
+                               .arg(number)
+                               .arg(QString::fromLatin1(folder.name))
+                               .arg(folder.files.size());
+        }
+        return folders;
+    }
+
+    QTemporaryDir mosavraFolder_;
+    std::unique_ptr<StockContentRoot> stock_;
+    std::unique_ptr<MosavraContentLibraryRoot> mosavraLibrary_;
+    QStringList savedStockPaths_;
+};
+
+} // namespace
+
+TEST_F(FleetUpdateTest, AStockUpdateWritesTheStockGroupsOnlyWhileItRunsAndASecondFindsThemUpToDate)
+{
+    Choose("BREVANT", {k101, k102});
+    // What a group answers about its protection while the update adds folders to it.
+    QList<bool> readOnlyDuringRun;
+    QelRDMContentGroup* group = Fixture(k101)->StockGroup();
+    QObject::connect(group, &ContentFolder::FolderAdded, group,
+                     [&] { readOnlyDuringRun << group->IsChildrenReadOnly(); });
+
+    app_test::ModalAnswerer answers;
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    EXPECT_EQ(chooser_->offered.size(), 3) << "every fixture is offered; the wizard chooses";
+    EXPECT_TRUE(answers.boxes.isEmpty()) << answers.boxes.join(" / ").toStdString();
+    EXPECT_EQ(readOnlyDuringRun, (QList<bool>{false, false}));
+    EXPECT_TRUE(group->IsChildrenReadOnly());
+    EXPECT_EQ(StockContentProtected.load(), 1);
+    const QStringList expected{"1 Colours: 4", "2 Patterns: 4"};
+    EXPECT_EQ(Stored(0), expected);
+    EXPECT_EQ(Stored(1), expected);
+    for (quint64 uid : {k101, k102})
+        EXPECT_EQ(Fixture(uid)->StockGroup()->ContentCount(), 8);
+
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    EXPECT_EQ(answers.boxes, (QStringList{"Update Stock Content", "Stock Content Up To Date."}));
+    EXPECT_EQ(StockContentProtected.load(), 1);
+}
+
+TEST_F(FleetUpdateTest, DeclinedAndFailedStockUpdatesLeaveBothFlagsRaised)
+{
+    app_test::ModalAnswerer answers;
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    EXPECT_EQ(chooser_->asked, 1);
+    EXPECT_EQ(answers.confirmedRuns, 0);
+
+    // The second fixture stops taking files: the run fails and the dialog says so.
+    std::dynamic_pointer_cast<sim::QelFixture>(RigResponder(1))
+        ->InjectContentFault(sim::QelContentFault::ReadyState(5).Always());
+    Choose("BREVANT", {k101, k102});
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    EXPECT_EQ(answers.confirmedRuns, 1);
+    EXPECT_TRUE(answers.boxes.isEmpty()) << "a failed run is not up to date";
+    for (const auto* flag : {&StockContentProtected, &MosavraContentProtected})
+        EXPECT_EQ(flag->load(), 1);
+}
+
+TEST_F(FleetUpdateTest, AMosavraUpdateThatCannotShareItsPackageSaysSo)
+{
+    // The plain fixture has no Mosavra content of its own.
+    Choose("BREVANT", {k101, k301});
+    app_test::ModalAnswerer answers;
+    FindAction(*window_, "Update &Mosavra Content")->trigger();
+    EXPECT_EQ(answers.boxes, (QStringList{"Update Mosavra Content", "Failed to determine source."}));
+    EXPECT_EQ(MosavraContentProtected.load(), 1);
+
+    // An empty package shared to a fixture without Mosavra content: nothing to copy.
+    answers.boxes.clear();
+    Choose("Brevant", {k102});
+    FindAction(*window_, "Update &Mosavra Content")->trigger();
+    EXPECT_EQ(answers.boxes, (QStringList{"Update Mosavra Content", "Mosavra Content Up To Date."}));
+    EXPECT_EQ(MosavraContentProtected.load(), 1);
+}
+
+TEST_F(FleetUpdateTest, TheDeleteAllsWipeTheChosenFixtures)
+{
+    ASSERT_EQ(Stored(0, 41, 255), (QStringList{"41 Shows: 1", "251 Wall: 1"}));
+    app_test::ModalAnswerer answers;
+    Choose(QString(), {k101});
+    FindAction(*window_, "Dele&te All User Content")->trigger();
+    EXPECT_EQ(Stored(0, 41, 255), QStringList{"251 Wall: 1"});
+    FindAction(*window_, "Delete All Mosavr&a Content")->trigger();
+    EXPECT_EQ(Stored(0, 41, 255), QStringList());
+    EXPECT_EQ(chooser_->asked, 2);
+    EXPECT_TRUE(answers.boxes.isEmpty()) << answers.boxes.join(" / ").toStdString();
+    EXPECT_EQ(answers.confirmedRuns, 0) << "both runs succeeded";
+    EXPECT_EQ(Fixture(k101)->UserGroup()->ChildCount(), 0);
+    EXPECT_EQ(Fixture(k101)->MosavraGroup()->ChildCount(), 0);
+    EXPECT_EQ(MosavraContentProtected.load(), 1);
 }
