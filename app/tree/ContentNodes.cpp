@@ -6,6 +6,7 @@
 #include "content/ContentMutex.h"
 #include "content/policies/PolicyBase.h"
 #include "content/policies/PolicyFolder.h"
+#include "fixtures/tree/QelRDMContentGroup.h"
 #include "library/mosavra/MosavraContentLibraryFolder.h"
 
 #include <QColor>
@@ -284,5 +285,16 @@ bool ProtectedLibraryNode::Drop(QWidget*, const QMimeData*, Qt::DropAction)
 void MakeContentFolderRow(QList<QStandardItem*>& cells, ContentFolder* folder)
 {
     cells.append(new ContentNameNode(folder));
-    cells.append(new ContentAddressNode(folder));
+    auto* group = qobject_cast<QelRDMContentGroup*>(folder);
+    int capacity = 0;
+    bool viewOnly = true;
+    if (group) {
+        const ContentLocker lock(&ContentMutex);
+        capacity = group->Capacity();
+        viewOnly = group->IsViewOnly();
+    }
+    if (viewOnly)
+        cells.append(new ContentAddressNode(folder));
+    else
+        cells.append(new ContentCapacityNode(folder, capacity));
 }

@@ -2,6 +2,7 @@
 #include "app/shell/PlainDeviceGui.h"
 #include "app/shell/ProgramSession.h"
 #include "app/shell/VelmoraMainWindow.h"
+#include "app/tree/ContentNodes.h"
 #include "app/tree/NodeTree.h"
 #include "content/operations/ContentOperation.h"
 #include "content/ContentProtection.h"
@@ -484,4 +485,34 @@ TEST_F(FleetUpdateTest, TheDeleteAllsWipeTheChosenFixtures)
     EXPECT_EQ(Fixture(k101)->UserGroup()->ChildCount(), 0);
     EXPECT_EQ(Fixture(k101)->MosavraGroup()->ChildCount(), 0);
     EXPECT_EQ(MosavraContentProtected.load(), 1);
+}
+
+TEST_F(FleetUpdateTest, AFixturesGroupsShowTheirFillLevelOrWhenProtectedTheirNumber)
+{
+    QelRDM* fixture = Fixture(k101);
+    struct Case {
+        ContentFolder* group;
+        QString name;
+        QString badge;
+        bool fillLevel;
+        int folderRows;
+    };
+    const int capacity = fixture->UserGroup()->Capacity();
+    ASSERT_GT(capacity, 0);
+    const QList<Case> cases = {
+        {fixture->UserGroup(), fixture->UserGroup()->GetName(), QStringLiteral("%1%").arg(100 / capacity), true, 1},
+        {fixture->StockGroup(), fixture->StockGroup()->GetName(), QString(), false, 0},
+        {fixture->MosavraGroup(), fixture->MosavraGroup()->GetName(), QString(), false, 1},
+    };
+    for (const Case& c : cases) {
+        QList<QStandardItem*> cells;
+        MakeContentFolderRow(cells, c.group);
+        ASSERT_EQ(cells.size(), 2);
+        EXPECT_EQ(cells[0]->text(), c.name) << "no family after a fixture's folders";
+        EXPECT_EQ(dynamic_cast<ContentCapacityNode*>(cells[1]) != nullptr, c.fillLevel) << c.name.toStdString();
+        EXPECT_EQ(cells[1]->text(), c.badge) << c.name.toStdString();
+        // The rows of the group's folders, below its name cell.
+        EXPECT_EQ(cells[0]->rowCount(), c.folderRows) << c.name.toStdString();
+        qDeleteAll(cells);
+    }
 }
