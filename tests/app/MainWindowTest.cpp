@@ -410,7 +410,8 @@ protected:
 
 TEST_F(FleetUpdateTest, AStockUpdateWritesTheStockGroupsOnlyWhileItRunsAndASecondFindsThemUpToDate)
 {
-    Choose("BREVANT", {k101, k102});
+    // The plain fixture has no stock group: it is passed over.
+    Choose("BREVANT", {k101, k102, k301});
     // What a group answers about its protection while the update adds folders to it.
     QList<bool> readOnlyDuringRun;
     QelRDMContentGroup* group = Fixture(k101)->StockGroup();
@@ -449,6 +450,12 @@ TEST_F(FleetUpdateTest, DeclinedAndFailedStockUpdatesLeaveBothFlagsRaised)
     FindAction(*window_, "Updat&e Stock Content")->trigger();
     EXPECT_EQ(answers.confirmedRuns, 1);
     EXPECT_TRUE(answers.boxes.isEmpty()) << "a failed run is not up to date";
+
+    // A model without a stock package: nothing runs.
+    Choose("Unknown", {k101});
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    EXPECT_EQ(answers.confirmedRuns, 1);
+    EXPECT_TRUE(answers.boxes.isEmpty());
     for (const auto* flag : {&StockContentProtected, &MosavraContentProtected})
         EXPECT_EQ(flag->load(), 1);
 }
@@ -474,7 +481,15 @@ TEST_F(FleetUpdateTest, TheDeleteAllsWipeTheChosenFixtures)
 {
     ASSERT_EQ(Stored(0, 41, 255), (QStringList{"41 Shows: 1", "251 Wall: 1"}));
     app_test::ModalAnswerer answers;
-    Choose(QString(), {k101});
+    // A fixture the registry does not hold (as one a discovery removed during the wizard)
+    // is passed over.
+    BrevantRDM stray;
+    stray.SetUniqueId(0x0999, 0x7FF0);
+    chooser_->answer = [&stray](const QList<Device*>&) {
+        FleetChoice choice;
+        choice.devices = {DeviceManager::Instance()->FindDevice(k101), &stray};
+        return std::optional<FleetChoice>(choice);
+    };
     FindAction(*window_, "Dele&te All User Content")->trigger();
     EXPECT_EQ(Stored(0, 41, 255), QStringList{"251 Wall: 1"});
     FindAction(*window_, "Delete All Mosavr&a Content")->trigger();
