@@ -101,8 +101,10 @@ bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter, const bool& discov
     auto* list = window.findChild<QListWidget*>(QStringLiteral("devices"));
     const QList<QListWidgetItem*> stageLeft = list ? list->findItems(QStringLiteral("Stage left"), Qt::MatchStartsWith)
                                                    : QList<QListWidgetItem*>();
-    if (!stageLeft.isEmpty())
-        list->setCurrentItem(stageLeft.first());
+    if (!stageLeft.isEmpty()) {
+        list->scrollToItem(stageLeft.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(stageLeft.first()).center());
+    }
     return shooter.Save(QStringLiteral("devices.png"), Grab(window));
 }
 
@@ -173,8 +175,8 @@ bool SeedLibrary()
     return true;
 }
 
-// The tree row reached from the top by the row texts of `path`, made current with its
-// parents expanded; false when there is none.
+// The tree row reached from the top by the row texts of `path`, its parents expanded and
+// the row clicked, as a user opens it; false when there is none.
 bool OpenRow(VelmoraMainWindow& window, const QStringList& path)
 {
     NodeTree* tree = window.Tree();
@@ -189,7 +191,12 @@ bool OpenRow(VelmoraMainWindow& window, const QStringList& path)
         at = found.first();
         tree->expand(at);
     }
-    tree->setCurrentIndex(at);
+    tree->scrollTo(at);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(at).center());
+    if (tree->currentIndex() != at) {
+        std::fprintf(stderr, "the row \"%s\" could not be opened\n", qPrintable(path.last()));
+        return false;
+    }
     return true;
 }
 
