@@ -3,6 +3,8 @@
 #include "firmware/FirmwareTarget.h"
 #include "firmware/IFirmwareProtocol.h"
 
+#include <QSet>
+
 FirmwareUpgradeCommand::FirmwareUpgradeCommand(QObject* parent) : Command(parent)
 {
     SetName(QStringLiteral("Tarvo Firmware Upgrade"));
@@ -14,9 +16,14 @@ void FirmwareUpgradeCommand::SetUpgrade(const QList<Device*>& devices, IFirmware
                                         const QString& file)
 {
     QList<std::shared_ptr<FirmwareTarget>> targets;
-    for (const Device* device : devices)
-        if (device)
+    QSet<quint64> taken;
+    for (const Device* device : devices) {
+        // A device chosen twice is upgraded once.
+        if (device && !taken.contains(device->GetUniqueId())) {
+            taken.insert(device->GetUniqueId());
             targets.append(std::make_shared<FirmwareTarget>(*device));
+        }
+    }
     QMutexLocker lock(&mutex_);
     targets_ = targets;
     protocol_ = protocol;
@@ -37,7 +44,9 @@ bool FirmwareUpgradeCommand::Execute()
     QList<Device*> devices;
     for (const auto& target : targets)
         devices.append(target.get());
-    const bool ok = protocol && protocol->UploadFirmware(file, devices, this);
+    // The upload succeeds when one device took the image; the upgrade only when every
+    // device chosen did.
+    const bool ok = protocol && protocol->UploadFirmware(file, devices, this) && devices.size() == targets.size();
     emit FinishedFirmwareUpgrade();
     Finished(ok ? FeedbackSuccess : FeedbackFailure);
     return ok;

@@ -25,13 +25,14 @@ public:
     ~FirmwareUpgradeCommand() override;
 
     // Under the command's lock: takes a stand-in of each device as it is now (the devices
-    // themselves are not kept), the protocol (not owned; it must outlive the command) and
+    // themselves are not kept; a device listed twice counts once), the protocol (not owned; it must outlive the command) and
     // the file. Call on the thread that owns the devices. A call while the command runs
     // does not change the running upload.
     void SetUpgrade(const QList<Device*>& devices, IFirmwareProtocol* protocol, const QString& file);
 
-    // Runs the upload, emits FinishedFirmwareUpgrade, then Finished: 1 when a device
-    // verified the image, 2 otherwise. Returns the upload's result.
+    // Runs the upload, emits FinishedFirmwareUpgrade, then Finished: 1 when every device
+    // verified the image, 2 when one did not (it was lost on the way, or its checksum
+    // failed). Returns whether every device verified it.
     bool Execute() override;
 
 signals:

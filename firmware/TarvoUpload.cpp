@@ -14,6 +14,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <functional>
 
 using namespace tarvo;
 using rdm::Hex;
@@ -49,6 +50,19 @@ void SetCurrent(IFeedback* feedback, int current)
 qint64 SmallestImage(quint32 packets)
 {
     return qint64(packets - 1) * kFirmwarePacketSize + 1;
+}
+
+// " Error: Device 0x<id> lost., <left> devices left in upload" for every device of
+// `devices` that `kept` does not keep.
+void ReportLost(const QList<Device*>& devices, const std::function<bool(const Device*)>& kept, int left,
+                IFeedback* feedback)
+{
+    for (const Device* device : devices)
+        if (!kept(device))
+            Report(feedback,
+                   QStringLiteral(" Error: Device 0x%1 lost.").arg(Hex(WireId(device)))
+                       + QStringLiteral(", %1 devices left in upload").arg(left),
+                   FeedbackError);
 }
 
 } // namespace
@@ -137,6 +151,10 @@ bool TarvoProtocol::EraseFlash(QList<Device*>& devices, IFeedback* feedback)
         }
     } while (ready.size() < wanted.size() && platform::Clock::NowMs() - start < kEraseLimitMs);
 
+    // A device left behind here takes no image; it is named, as one lost on a packet is,
+    // so that the tally of verified devices at the end does not pass for all of them.
+    ReportLost(devices, [&ready](const Device* device) { return ready.contains(WireKey(device)); },
+               int(ready.size()), feedback);
     devices = ready.values();
     return !ready.isEmpty();
 }
@@ -189,13 +207,8 @@ bool TarvoProtocol::SendFirmwareFile(const QString& file, QList<Device*>& device
                             [&confirmed](const Device* device) { return confirmed.contains(WireKey(device)); }))
                 break;
         }
-        for (const Device* device : std::as_const(devices)) {
-            if (confirmed.contains(WireKey(device)))
-                continue;
-            line = QStringLiteral(" Error: Device 0x%1 lost.").arg(Hex(WireId(device)))
-                 + QStringLiteral(", %1 devices left in upload").arg(confirmed.size());
-            Report(feedback, line, FeedbackError);
-        }
+        ReportLost(devices, [&confirmed](const Device* device) { return confirmed.contains(WireKey(device)); },
+                   int(confirmed.size()), feedback);
         if (confirmed.isEmpty())
             return false;
         devices = confirmed.values();

@@ -3,10 +3,9 @@
 // simulated lamps. The protocol's bytes and the search are tested against a scripted far
 // end and a model in tests/firmware; these show that the whole works, and what the
 // registry and the upgrade make of it.
-#include "firmware/FirmwareUpgradeCommand.h"
-#include "firmware/RegisterFirmware.h"
 #include "firmware/TarvoDevice.h"
 #include "firmware/TarvoProtocol.h"
+#include "fixtures/QelRDM.h"
 #include "link/commands/CommManager.h"
 #include "link/commands/DiscoveryCommand.h"
 #include "link/devices/DeviceManager.h"
@@ -15,14 +14,12 @@
 #include "platform/system/Clock.h"
 #include "sim/fixtures/TarvoLamp.h"
 #include "sim/fixtures/TarvoWire.h"
-#include "tests/e2e/WidgetRig.h"
+#include "tests/e2e/FirmwareRig.h"
 #include "tests/link/DiscoveryTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
 
-#include <QFile>
 #include <QStandardItemModel>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <mutex>
@@ -72,29 +69,10 @@ private:
     QList<Heard> heard_;
 };
 
-// The feedback of one upgrade, with the order of its end: the command's own signal and
-// its Finished, both on the command thread.
-class UpgradeFeedback : public RecordingFeedback
-{
-public:
-    void Finished(FeedbackResult value) override
-    {
-        RecordingFeedback::Finished(value);
-        ends.append(QStringLiteral("Finished(%1)").arg(int(value)));
-    }
-    QStringList ends;
-};
-
-class TarvoEndToEnd : public WidgetRigTest
+class TarvoEndToEnd : public FirmwareRigTest
 {
 protected:
     ~TarvoEndToEnd() override { qDeleteAll(found); }
-
-    void Boot(const QString& fixtures)
-    {
-        BootFixtures(fixtures);
-        RegisterFirmware();
-    }
 
     std::shared_ptr<sim::TarvoLamp> RigLamp(std::size_t index)
     {
@@ -113,40 +91,6 @@ protected:
         found = command.TakeDevices();
     }
 
-    bool RunRegistryDiscovery()
-    {
-        bool done = false, success = false;
-        QObject receiver;
-        QObject::connect(DeviceManager::Instance(), &DeviceManager::DiscoveryCompleted, &receiver, [&](bool ok) {
-            done = true;
-            success = ok;
-        });
-        DeviceManager::Instance()->Discover();
-        return PollUntil([&] { return done; }, 60000) && success;
-    }
-
-    // Queues the upgrade of `devices` from `file` through the registry and waits for it.
-    void Upgrade(const QList<Device*>& devices, const QString& file)
-    {
-        upgrade = UpgradeFeedback();
-        QObject receiver;
-        QUuid id;
-        QObject::connect(&Manager(), &CommManager::CommandQueued, &receiver, [&](QUuid queued) {
-            id = queued;
-            auto* command = qobject_cast<FirmwareUpgradeCommand*>(Manager().FindCommand(queued));
-            ASSERT_TRUE(command);
-            command->SetChainedFeedback(&upgrade);
-            QObject::connect(command, &FirmwareUpgradeCommand::FinishedFirmwareUpgrade, command,
-                             [this] { upgrade.ends.append("FinishedFirmwareUpgrade"); }, Qt::DirectConnection);
-        });
-        bool completed = false;
-        QObject::connect(&Manager(), &CommManager::CommandCompleted, &receiver,
-                         [&](QUuid done) { completed |= done == id; });
-        QString error;
-        ASSERT_TRUE(DeviceManager::Instance()->UpgradeDevices(devices, file, &error)) << error.toStdString();
-        ASSERT_TRUE(PollUntil([&] { return completed; }, 120000));
-    }
-
     // Lamp devices as a discovery makes them, for upgrades that need no discovery first.
     QList<Device*> Lamps(const QList<quint32>& ids, int row)
     {
@@ -159,15 +103,6 @@ protected:
             lamps.append(lamp);
         }
         return lamps;
-    }
-
-    QString WriteFile(const QString& name, const QByteArray& bytes)
-    {
-        EXPECT_TRUE(files.isValid());
-        QFile file(files.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        EXPECT_EQ(file.write(bytes), bytes.size());
-        return file.fileName();
     }
 
     // Firmware images: bytes that are never a blank packet unless asked for.
@@ -191,9 +126,7 @@ protected:
     }
 
     RecordingFeedback feedback;
-    UpgradeFeedback upgrade;
     QList<Device*> found;  // owned
-    QTemporaryDir files;
 };
 
 } // namespace
@@ -318,6 +251,24 @@ TEST_F(TarvoEndToEnd, FaultyTalkbackRepliesAreWarnedAbout)
     }
 }
 
+// A BREVANT's motion board and graphics engine answer the lamps' search like lamps; once
+// RDM discovery knows the fixture they are that fixture again, and the lamp alone stays a
+// lamp.
+TEST_F(TarvoEndToEnd, AFamilyFixturesBoardsAreNoLampsOfTheirOwn)
+{
+    Boot(QStringLiteral(R"({ "kind": "brevant", "uid": "7ff0:00000101", "graphicsEngineId": %1 }, )").arg(0x00ABCDEF)
+         + Lamp(kLamp));
+    RunDiscoveryCommand();
+    EXPECT_EQ(feedback.TextsStartingWith(" Tarvo Discovery: Device found"),
+              QStringList({" Tarvo Discovery: Device found 0xc0ffee", " Tarvo Discovery: Device found 0xabcdef",
+                           " Tarvo Discovery: Device found 0x101"}));
+    ASSERT_EQ(found.size(), 2);
+    EXPECT_TRUE(qobject_cast<BrevantRDM*>(found[0]));
+    EXPECT_EQ(found[0]->GetUniqueId(), 0x7FF0'0000'0101ull);
+    EXPECT_TRUE(qobject_cast<TarvoDevice*>(found[1]));
+    EXPECT_EQ(found[1]->GetUniqueId(), kLamp);
+}
+
 // A lamp that answers RDM too, under the same device id, is one fixture: an RDM fixture
 // that can take the lamp's firmware.
 TEST_F(TarvoEndToEnd, ALampAnsweringRdmTooBecomesOneUpgradableRdmFixture)
@@ -413,7 +364,7 @@ TEST_F(TarvoEndToEnd, ALampThatLosesAPacketLeavesTheUpload)
     EXPECT_TRUE(upgrade.Texts().contains(" 2 device(s) out of 2 verified."));
     EXPECT_EQ(RigLamp(1)->Flash(), file);
     EXPECT_EQ(RigLamp(2)->Flash(), file);
-    EXPECT_EQ(upgrade.results, QList<FeedbackResult>{FeedbackSuccess});
+    EXPECT_EQ(upgrade.results, QList<FeedbackResult>{FeedbackFailure}) << "one lamp chosen was not upgraded";
 }
 
 // An upload that cannot be made whole touches no lamp: a file one byte short of the
@@ -438,8 +389,22 @@ TEST_F(TarvoEndToEnd, AnEraseThatNeverEndsFailsTheUpgradeAfterAMinute)
     const qint64 start = platform::Clock::NowMs();
     Upgrade(Lamps({kLamp}, kSmallRow), WriteFile("tvs150-3.0.bin", Image(512 * 256)));
     EXPECT_GE(platform::Clock::NowMs() - start, TarvoProtocol::kEraseLimitMs);
-    EXPECT_EQ(upgrade.Texts(FeedbackError), QStringList{" Error: No fixtures ready for code!"});
+    EXPECT_EQ(upgrade.Texts(FeedbackError), QStringList({" Error: Device 0xc0ffee lost., 0 devices left in upload",
+                                                         " Error: No fixtures ready for code!"}));
     EXPECT_TRUE(TarvoOnLine(sub::FirmwarePacket).isEmpty());
+    EXPECT_EQ(upgrade.ends, QStringList({"FinishedFirmwareUpgrade", "Finished(2)"}));
+}
+
+// A lamp still erasing when the others are ready is named as lost, and the upgrade of the
+// others does not pass for the upgrade of all.
+TEST_F(TarvoEndToEnd, ALampLeftErasingIsNamedAndFailsTheUpgrade)
+{
+    Boot(Lamp(kLamp, R"("faults": { "eraseNever": true })") + ", " + Lamp(kLamp + 1));
+    const QByteArray file = Image(512 * 256);
+    Upgrade(Lamps({kLamp, kLamp + 1}, kSmallRow), WriteFile("tvs150-3.0.bin", file));
+    EXPECT_EQ(upgrade.Texts(FeedbackError), QStringList{" Error: Device 0xc0ffee lost., 1 devices left in upload"});
+    EXPECT_TRUE(upgrade.Texts().contains(" 1 device(s) out of 1 verified."));
+    EXPECT_EQ(RigLamp(1)->Flash(), file);
     EXPECT_EQ(upgrade.ends, QStringList({"FinishedFirmwareUpgrade", "Finished(2)"}));
 }
 
