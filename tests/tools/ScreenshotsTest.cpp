@@ -23,6 +23,17 @@ int RowOf(const QImage& whole, const QImage& part, int searchRows)
     return -1;
 }
 
+// How many pixels of `picture` have exactly `colour`.
+int CountOf(const QImage& picture, QRgb colour)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            count += (rgb.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    return count;
+}
+
 } // namespace
 
 // The screenshot tool on a virtual display writes each of its pictures: the main window at
@@ -51,4 +62,18 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
         const int top = RowOf(shot, banner, 60);
         EXPECT_GT(top, 10) << "below the menu bar";
     }
+
+    // The creator over the tool's picture, whose sun is one flat colour; expanded, the
+    // canvas grows and shows more of it; playing, the clip's frame replaces the picture.
+    const QImage creator(QDir(output.path()).filePath("creator.png"));
+    const QImage expanded(QDir(output.path()).filePath("creator-expanded.png"));
+    const QImage playing(QDir(output.path()).filePath("creator-playing.png"));
+    ASSERT_FALSE(creator.isNull());
+    ASSERT_FALSE(expanded.isNull());
+    ASSERT_FALSE(playing.isNull());
+    const QRgb sun = qRgb(255, 240, 160);
+    EXPECT_GT(CountOf(creator, sun), 1000);
+    EXPECT_GT(CountOf(expanded, sun), CountOf(creator, sun));
+    EXPECT_EQ(CountOf(playing, sun), 0);
+    EXPECT_EQ(playing.size(), creator.size());
 }

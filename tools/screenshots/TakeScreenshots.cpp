@@ -16,6 +16,7 @@
 #include "link/devices/DeviceManager.h"
 #include "link/ui/Preferences.h"
 #include "platform/system/Clock.h"
+#include "tools/screenshots/CreatorScenes.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QDeadlineTimer>
@@ -80,7 +81,7 @@ private:
 void UseFolders(const QTemporaryDir& data)
 {
     const QDir root(data.path());
-    for (const char* folder : {"documents", "appdata", "settings", "work"})
+    for (const char* folder : {"documents", "appdata", "settings", "work", "media"})
         root.mkpath(QString::fromLatin1(folder));
     qputenv("VELMORA_DOCUMENTS", QFile::encodeName(root.filePath("documents")));
     qputenv("VELMORA_APPDATA", QFile::encodeName(root.filePath("appdata")));
@@ -252,7 +253,9 @@ int main(int argc, char** argv)
         return 1;
     }
     Shooter shooter(output);
+    const auto save = [&](const QString& name, const QPixmap& picture) { return shooter.Save(name, picture); };
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
-        && TakeStock(window, shooter);
+        && TakeStock(window, shooter)
+        && screenshots::TakeCreator(&window, QDir(data.path()).filePath(QStringLiteral("media")), save, Grab);
     return taken ? 0 : 1;
 }
