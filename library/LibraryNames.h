@@ -9,8 +9,9 @@
 namespace LibraryNames {
 
 // Why `name` cannot be the name of a library node's directory or file; empty when it can.
-// Refused: the empty name, "." and "..", "config.xml" (the directory's own file, in any
-// case), and names holding '/', '\' or NUL.
+// Refused: what the file layer refuses as a name (FileLayer::CheckName: empty, "." and
+// "..", absolute or a search-path name, holding '/', '\' or NUL) and "config.xml" (the
+// directory's own file, in any case).
 QString Problem(const QString& name);
 
 // The name a node keeps of `name`: its first 16 characters (what ContentBase::SetName

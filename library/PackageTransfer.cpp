@@ -2,6 +2,7 @@
 
 #include "content/operations/ContentCopyOperation.h"
 #include "content/operations/ContentSteps.h"
+#include "content/operations/ContentSyncOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/config/ConfigFile.h"
@@ -22,6 +23,17 @@ ArchiveResult CheckReadable(const QString& archivePath)
 {
     if (!ContentLibraryPackageFile::IsValidPath(archivePath) || !FileLayer::IsFile(FileLayer::FilePath(archivePath, LibraryConfig::kFileName)))
         return ArchiveResult::Failure(QStringLiteral("\"%1\" can't be read as a package").arg(archivePath));
+    return ArchiveResult::Success();
+}
+
+// A package of which some part could not be read (a damaged archive, members that no
+// image family loads) is not taken in part.
+ArchiveResult CheckWhole(ContentFolder* package, const QString& archivePath)
+{
+    if (const ContentFolder* unread = UnreadFolder(package)) {
+        return ArchiveResult::Failure(
+            QStringLiteral("\"%1\" can't be read whole: %2 could not be read").arg(archivePath, unread->GetName()));
+    }
     return ArchiveResult::Success();
 }
 
@@ -67,6 +79,8 @@ ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root
         return readable;
     ContentLibraryPackageFile package(BREVANTContentPackagePolicy::Instance(), nullptr,
                                       QFileInfo(archivePath).completeBaseName(), archivePath);
+    if (const ArchiveResult whole = CheckWhole(&package, archivePath); !whole)
+        return whole;
     ContentCopyOperation copy;
     copy.SetItems({&package});
     copy.SetTarget(root);
@@ -83,6 +97,8 @@ ArchiveResult ImportCollages(const QString& archivePath, MosavraContentLibraryPa
     PolicyBase* policy = second ? static_cast<PolicyBase*>(CINDRALMOSAVRAContentPackagePolicy::Instance())
                                 : BREVANTMOSAVRAContentPackagePolicy::Instance();
     MosavraContentLibraryPackageFile collages(policy, nullptr, QFileInfo(archivePath).completeBaseName(), archivePath);
+    if (const ArchiveResult whole = CheckWhole(&collages, archivePath); !whole)
+        return whole;
     std::unique_ptr<MosavraContentImport> import;
     if (second)
         import = std::make_unique<CindralMosavraContentImport>();

@@ -31,12 +31,12 @@ ArchiveResult ExportPackage(ContentFolder* package, const QString& archivePath, 
 
 // Copies the package in the package archive `archivePath` into `root` as a new package of
 // the archive's family, named after the archive (made unique). Fails, changing nothing,
-// for a file that is no package archive.
+// for a file that is no package archive or cannot be read whole.
 ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root, const OperationRunner& run);
 
 // Adds every collage of the collage archive `archivePath` to `package`, one of the two
 // packages of MosavraContentLibraryRoot::Instance() (MosavraContentImport). Fails,
-// changing nothing, for a file that is no collage archive.
+// changing nothing, for a file that is no collage archive or cannot be read whole.
 ArchiveResult ImportCollages(const QString& archivePath, MosavraContentLibraryPackage* package,
                              const OperationRunner& run);
 

@@ -162,6 +162,14 @@ bool ArchiveReader::IsDirectory() const
     return index->HasMembersBelow(path_.innerPath);
 }
 
+bool ArchiveReader::IsListable() const
+{
+    if (!IsDirectory())
+        return false;
+    const auto index = ArchiveIndexCache::Get(path_.archiveFile);
+    return index && index->IsComplete();
+}
+
 // ---------------------------------------------------------------------------------------
 
 EncryptedArchiveReader::EncryptedArchiveReader(const ArchivePaths::PackagePath& path)

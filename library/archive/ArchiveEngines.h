@@ -66,6 +66,8 @@ public:
     // Whether this path is a folder: the archive itself, a directory member, or a path
     // that members lie below. False when it does not exist.
     virtual bool IsDirectory() const = 0;
+    // Whether this folder's listing is whole (FileLayer::IsListable). Default: IsDirectory.
+    virtual bool IsListable() const { return IsDirectory(); }
 
 protected:
     const ArchivePaths::PackagePath path_;
@@ -93,6 +95,8 @@ public:
     qint64 write(const char*, qint64) override { return -1; }
     bool Exists() const override;
     bool IsDirectory() const override;
+    // A folder of an archive that can be read to its end.
+    bool IsListable() const override;
 
 protected:
     // The member's bytes as stored, exactly `length` of them unless the member ends: the

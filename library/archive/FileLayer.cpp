@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <dirent.h>
+
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -168,6 +170,21 @@ bool IsDir(const QString& path)
     if (auto engine = EngineFor(absolute))
         return engine->IsDirectory();
     return QFileInfo(absolute).isDir();
+}
+
+bool IsListable(const QString& path)
+{
+    const QString absolute = AbsolutePath(path);
+    if (auto engine = EngineFor(absolute))
+        return engine->IsListable();
+    if (!QFileInfo(absolute).isDir())
+        return false;
+    // QDir lists an unreadable directory as an empty one; only opening it tells.
+    DIR* dir = ::opendir(QFile::encodeName(absolute).constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
 }
 
 bool IsFile(const QString& path)

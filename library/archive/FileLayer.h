@@ -56,6 +56,10 @@ bool IsPackagePath(const QString& path);
 
 bool Exists(const QString& path);
 bool IsDir(const QString& path);
+// Whether the folder at `path` can be listed whole: a directory that can be opened, or a
+// package (or a folder in one) that can be read to its end — a damaged archive lists only
+// the members before the damage, which is not what it holds. False for what is no folder.
+bool IsListable(const QString& path);
 bool IsFile(const QString& path);
 // In bytes; inside a package the member's stored size (for "decode#" paths the size of
 // its records, not of the plain bytes). 0 when it does not exist.

@@ -53,15 +53,16 @@ public:
     }
 
     // Fills the empty list from the directory: a child for every sub-directory whose name a
-    // node can keep whole (others would be bound to a directory of another name).
+    // node can keep whole (others would be bound to a directory of another name). What
+    // cannot be read is noted in the node's read state.
     void Scan()
     {
         ContentLocker lock(&ContentMutex);
         FileLayer::Dir dir;
-        if (!node_.FindDir(dir, nullptr))
+        if (!LibraryNode::ListableDir(node_, dir))
             return;
         PolicyBase* policy = ChildPolicy(0);
-        const QStringList names = dir.entryList(QDir::Dirs | QDir::Readable | QDir::NoDotAndDotDot, QDir::Name);
+        const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
         for (const QString& name : names) {
             if (LibraryNames::Kept(name) == name && LibraryNames::Problem(name).isEmpty())
                 children_.append(node_.MakeChild(name, policy));
@@ -123,6 +124,9 @@ public:
         if (index < 0)
             return NotHere(node, feedback);
         Child* child = children_.at(index);
+        // A child that could not be read whole may hold more than it shows.
+        if (!child->ChildrenRead())
+            return LibraryNode::Refuse(feedback, QStringLiteral("Can't delete folder"));
         FileLayer::Dir dir;
         if (!node_.FindDir(dir, feedback))
             return false;
@@ -156,11 +160,11 @@ public:
             return LibraryNode::Refuse(feedback, LibraryNode::AddressOutOfRangeText());
         if (node_.ConflictsFor(child, name, address))
             return LibraryNode::Refuse(feedback, LibraryNode::ConflictText());
+        FileLayer::Dir dir;
+        if (!node_.FindDir(dir, feedback))
+            return false;
         const QString oldName = child->GetName();
         if (name != oldName) {
-            FileLayer::Dir dir;
-            if (!node_.FindDir(dir, feedback))
-                return false;
             if (dir.exists(name) || !dir.rename(oldName, name))
                 return LibraryNode::Refuse(feedback, QStringLiteral("Can't rename folder"));
         }

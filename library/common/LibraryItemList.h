@@ -71,24 +71,27 @@ public:
         return index < 0 ? QString() : items_.at(index).file;
     }
 
-    // Fills the empty list from the directory: every readable "*.bvi" and "*.cdli" file that
-    // an image family can load, the family its extension names tried first. Files that no
-    // family loads, and files whose name no item can carry, stay on disk unlisted.
+    // Fills the empty list from the directory: every "*.bvi" and "*.cdli" file that an
+    // image family can load, the family its extension names tried first. Files that no
+    // family loads (which leave the node's read state Partial), and files whose name no item
+    // can carry, stay on disk unlisted.
     void Scan()
     {
         ContentLocker lock(&ContentMutex);
         FileLayer::Dir dir;
-        if (!node_.FindDir(dir, nullptr))
+        if (!LibraryNode::ListableDir(node_, dir))
             return;
-        const QStringList files = dir.entryList({QStringLiteral("*.bvi"), QStringLiteral("*.cdli")},
-                                                QDir::Files | QDir::Readable, QDir::Name);
+        const QStringList files =
+            dir.entryList({QStringLiteral("*.bvi"), QStringLiteral("*.cdli")}, QDir::Files, QDir::Name);
         for (const QString& file : files) {
             const QString name = QFileInfo(file).completeBaseName();
             if (!LibraryNames::Problem(name).isEmpty())
                 continue;
             std::unique_ptr<Content> image = LoadImage(dir.absoluteFilePath(file));
-            if (!image)
+            if (!image) {
+                node_.NoteReadState(Node::ReadState::Partial);
                 continue;
+            }
             image->SetName(name);
             items_.append({image.release(), file});
         }
@@ -185,11 +188,11 @@ public:
             return LibraryNode::Refuse(feedback, LibraryNode::AddressOutOfRangeText());
         if (node_.ConflictsFor(child, name, address))
             return LibraryNode::Refuse(feedback, LibraryNode::ConflictText());
+        FileLayer::Dir dir;
+        if (!node_.FindDir(dir, feedback))
+            return false;
         Item& item = items_[index];
         if (name != item.content->GetName()) {
-            FileLayer::Dir dir;
-            if (!node_.FindDir(dir, feedback))
-                return false;
             const QString file = name + QLatin1Char('.') + Extension(item.file);
             if (!RenameFile(dir, item.file, dir, file))
                 return LibraryNode::Refuse(feedback, QStringLiteral("Can't rename file"));

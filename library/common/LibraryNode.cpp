@@ -84,6 +84,11 @@ QString MissingDirText(const ContentBase* node)
     return QStringLiteral("The folder of %1 is missing on disk").arg(node->GetName());
 }
 
+QString UnreadText(const ContentBase* node)
+{
+    return QStringLiteral("%1 could not be read, so it is left as it is").arg(node->GetName());
+}
+
 QString ConflictText()
 {
     return QStringLiteral("New name and/or address conflicts with an existing child");

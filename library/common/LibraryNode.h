@@ -24,6 +24,23 @@ QString ChildPath(const QString& parentPath, const QString& name);
 // by another program) must not fall back on some other directory and write there.
 bool FindDir(const QString& path, const ContentBase* node, FileLayer::Dir& dir, IFeedback* feedback);
 
+// For a node's scan: `dir` on the node's directory when it can be listed whole. Otherwise
+// false, and the node's read state says why: no directory (Partial) or no listing
+// (Unread).
+template <class Node>
+bool ListableDir(Node& node, FileLayer::Dir& dir)
+{
+    if (!node.FindDir(dir, nullptr)) {
+        node.NoteReadState(Node::ReadState::Partial);
+        return false;
+    }
+    if (!FileLayer::IsListable(dir.path())) {
+        node.NoteReadState(Node::ReadState::Unread);
+        return false;
+    }
+    return true;
+}
+
 // `text` as an error to `feedback` (when there is one).
 void ReportError(IFeedback* feedback, const QString& text);
 // A refusal of the change contract: ReportError; false.
@@ -50,6 +67,7 @@ QString ChildTypeName(PolicyBase* policy, ContentFolder* folder, int kind);
 
 // The standard texts of the libraries' refusals.
 QString MissingDirText(const ContentBase* node);
+QString UnreadText(const ContentBase* node);
 QString ConflictText();
 QString AddressOutOfRangeText();
 

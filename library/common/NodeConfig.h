@@ -7,20 +7,34 @@
 namespace NodeConfig {
 
 // Reads the node's file and applies it (LibraryConfig::LoadConfig); false when the
-// directory or the file is missing or unreadable.
+// directory or the file is missing or unreadable. A file that is there but cannot be read
+// leaves the node unread (LibraryLocalFolderT::ReadState): what it says is not known, so
+// it must not be written over.
 template <class Node>
 bool Load(Node* node, int* version = nullptr)
 {
     ContentLocker lock(&ContentMutex);
     FileLayer::Dir dir;
-    return node->FindDir(dir, nullptr) && LibraryConfig::LoadConfig(node, dir, version).Ok();
+    if (!node->FindDir(dir, nullptr))
+        return false;
+    if (!FileLayer::Exists(dir.absoluteFilePath(LibraryConfig::kFileName)))
+        return false;
+    const ArchiveResult read = LibraryConfig::LoadConfig(node, dir, version);
+    if (!read) {
+        node->NoteReadState(Node::ReadState::Unread);
+        qWarning("%s", qPrintable(read.Message()));
+    }
+    return read.Ok();
 }
 
-// Writes the node's file in `form` (LibraryConfig::SaveConfig); the real outcome.
+// Writes the node's file in `form` (LibraryConfig::SaveConfig); the real outcome. A node
+// that could not be read keeps its file as it is.
 template <class Node>
 ArchiveResult Save(Node* node, LibraryConfig::Form form)
 {
     ContentLocker lock(&ContentMutex);
+    if (node->GetReadState() == Node::ReadState::Unread)
+        return ArchiveResult::Failure(LibraryNode::UnreadText(node));
     FileLayer::Dir dir;
     if (!node->FindDir(dir, nullptr))
         return ArchiveResult::Failure(LibraryNode::MissingDirText(node));

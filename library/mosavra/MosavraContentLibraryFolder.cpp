@@ -80,6 +80,8 @@ ArchiveResult MosavraContentLibraryFolder::Rename(const QString& name)
     MosavraContentLibraryLocalFolder::SetName(name);
     if (items_.Count() == 0)
         return ArchiveResult::Success();
+    if (GetReadState() == ReadState::Unread)
+        return ArchiveResult::Failure(LibraryNode::UnreadText(this));
     // The directory already carries the new name; a missing one is not made here, since the
     // items' files could not be in it.
     FileLayer::Dir dir;

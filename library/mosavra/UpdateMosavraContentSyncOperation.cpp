@@ -24,6 +24,12 @@ bool UpdateMosavraContentSyncOperation::Prepare(MosavraContentLibraryPackage* pa
         prepareFailure_ = QStringLiteral("No Mosavra package was chosen");
         return false;
     }
+    // The fixtures' shares are built from what the package shows: what it could not read
+    // would be taken off the fixtures.
+    if (const ContentFolder* unread = UnreadFolder(package)) {
+        prepareFailure_ = QStringLiteral("%1 could not be read, so no fixture is updated from it").arg(unread->GetName());
+        return false;
+    }
     for (Device* device : fixtures) {
         auto* fixture = qobject_cast<QelRDM*>(device);
         const QString name = device ? QStringLiteral("Device 0x%1").arg(device->GetUniqueId(), 0, 16) : QString();

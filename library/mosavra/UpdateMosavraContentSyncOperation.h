@@ -26,7 +26,8 @@ public:
     ~UpdateMosavraContentSyncOperation() override;
 
     // Builds one synchronisation per fixture: each must be a family fixture (QelRDM) with a
-    // Mosavra content group. False at the first one that is not, with the reason in
+    // Mosavra content group, and the package must have been read whole
+    // (ContentFolder::ChildrenRead). False at the first thing amiss, with the reason in
     // PrepareFailure(); the operation is then not to be run. Call once.
     bool Prepare(MosavraContentLibraryPackage* package, const QList<Device*>& fixtures);
     // Why Prepare answered false; empty after a Prepare that worked.

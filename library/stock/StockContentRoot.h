@@ -8,7 +8,10 @@
 // and their folders answer read-only, children read-only and view-only, and refuse every
 // change themselves.
 //
-// A missing or unreadable archive gives an empty package.
+// A missing or unreadable archive gives an empty package, and one that cannot be decoded
+// (made with another key) a package of empty folders; either answers ChildrenRead false,
+// so that the stock update does not take it for a package without content and leaves the
+// fixtures' stock content alone.
 
 // The archive path of the stock package `baseName`: the first directory of the search path
 // "StockContent", "/", the base name and ".qelpkg" (without the "decode#" the packages

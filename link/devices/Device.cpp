@@ -92,6 +92,7 @@ bool Device::AcceptsFirmwareFile(const QString&) const
 }
 
 ContentFolder* Device::GetContentRoot() { return nullptr; }
+ContentFolder* Device::ExistingContentRoot() { return nullptr; }
 ContentFolder* Device::GetUserContentGroup() { return nullptr; }
 ContentFolder* Device::GetStockContentGroup() { return nullptr; }
 ContentFolder* Device::GetMosavraContentGroup() { return nullptr; }

@@ -73,6 +73,9 @@ public:
     // The fixture's content tree: a root whose children are its user, stock and Mosavra
     // groups. Null for fixtures that hold no content.
     virtual ContentFolder* GetContentRoot();
+    // The content tree when it has been built already, else null: never builds one (a
+    // device on its way out must not start reading the fixture's content).
+    virtual ContentFolder* ExistingContentRoot();
     virtual ContentFolder* GetUserContentGroup();
     virtual ContentFolder* GetStockContentGroup();
     virtual ContentFolder* GetMosavraContentGroup();

@@ -249,7 +249,7 @@ void DeviceManager::Merge(const QList<Device*>& found)
 void DeviceManager::Retire(std::unique_ptr<Device> device)
 {
     Device* removed = device.release();
-    const ContentFolder* root = removed->GetContentRoot();
+    const ContentFolder* root = removed->ExistingContentRoot();
     emit DeviceRemoved(removed);
     if (!RemovalHolds::Instance().Keep(removed, root))
         removed->deleteLater();

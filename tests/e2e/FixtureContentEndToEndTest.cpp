@@ -25,6 +25,7 @@ class FolderFixture : public RDMDevice
     Q_OBJECT
 public:
     ContentFolder* GetContentRoot() override { return Root(); }
+    ContentFolder* ExistingContentRoot() override { return root_.get(); }
     ContentFolder* GetStockContentGroup() override { return Group(); }
     MemoryFolder* Group() { return static_cast<MemoryFolder*>(Root()->Child(0)); }
 

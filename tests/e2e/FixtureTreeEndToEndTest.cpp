@@ -26,25 +26,20 @@
 #include "link/commands/Command.h"
 #include "link/devices/DeviceManager.h"
 #include "link/rdm/RdmDefs.h"
-#include "link/ui/OperationDialog.h"
 #include "sim/fixtures/QelFixture.h"
 #include "tests/content/MemoryFolders.h"
+#include "tests/e2e/DialogRun.h"
 #include "tests/e2e/WidgetRig.h"
 #include "tests/fixtures/FamilyTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
 
 #include <QPointer>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
-#include <QTextEdit>
 #include <QThread>
-#include <QTimer>
 
 #include <array>
-#include <atomic>
 #include <map>
 
 using sim::QelContentFault;
@@ -133,60 +128,6 @@ public:
     }
     std::function<void()> onFinished;
 };
-
-// What a run through the operation dialog gave.
-struct Outcome
-{
-    bool accepted = false;
-    int result = -1;
-    QString title;
-    QString log;
-    int maximum = -1;
-    int value = -1;
-};
-
-// Runs `inner` for the dialog and keeps its answer.
-class RecordedOperation : public Operation
-{
-public:
-    explicit RecordedOperation(Operation& inner) : inner_(inner) {}
-    QString Title() override { return inner_.Title(); }
-    int Run(IFeedback* feedback) override
-    {
-        result = inner_.Run(feedback);
-        return result;
-    }
-    std::atomic<int> result{-1};
-
-private:
-    Operation& inner_;
-};
-
-Outcome RunThroughDialog(Operation& operation)
-{
-    RecordedOperation recorded(operation);
-    OperationDialog dialog;
-    // A run that did not succeed leaves the dialog open for the user: press OK.
-    QTimer okPresser;
-    okPresser.setInterval(0);
-    QObject::connect(&okPresser, &QTimer::timeout, [&] {
-        auto* ok = dialog.findChild<QPushButton*>("okButton");
-        if (ok && ok->isVisible()) {
-            okPresser.stop();
-            ok->click();
-        }
-    });
-    okPresser.start();
-    Outcome outcome;
-    outcome.accepted = dialog.Run(&recorded);
-    outcome.result = recorded.result;
-    outcome.title = dialog.windowTitle();
-    outcome.log = dialog.findChild<QTextEdit*>("log")->toPlainText();
-    const auto* bar = dialog.findChild<QProgressBar*>("progressBar");
-    outcome.maximum = bar->maximum();
-    outcome.value = bar->value();
-    return outcome;
-}
 
 class FixtureTreeEndToEnd : public WidgetRigTest
 {

@@ -158,6 +158,14 @@ TEST_F(MosavraUpdate, OnlyFamilyFixturesWithAMosavraGroupCanBePrepared)
     EXPECT_FALSE(update.Prepare(package_, {&fixture7_, &withoutGroup}));
     EXPECT_EQ(update.PrepareFailure(), QStringLiteral("Device 0x7ff0000000ab has no Mosavra content group"));
 
+    // A collage that could not be read would be taken off the fixtures.
+    WriteBytes(Path(QStringLiteral("mosavra/BREVANT/Wall/config.xml")), "<objects");
+    MosavraContentLibraryRoot reread(Path(QStringLiteral("mosavra")));
+    UpdateMosavraContentSyncOperation damaged;
+    EXPECT_FALSE(damaged.Prepare(reread.Package(0), {&fixture7_}));
+    EXPECT_EQ(damaged.PrepareFailure(), QStringLiteral("Wall could not be read, so no fixture is updated from it"));
+    EXPECT_FALSE(damaged.IsValid());
+
     UpdateMosavraContentSyncOperation none;
     EXPECT_FALSE(none.Prepare(nullptr, {&fixture7_}));
     EXPECT_FALSE(none.IsValid());

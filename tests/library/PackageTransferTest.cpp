@@ -178,6 +178,39 @@ TEST_F(Transfers, AFileThatIsNoPackageIsNotImported)
     EXPECT_EQ(Describe(root_.get()), QStringList{"Show@0"});
 }
 
+// A package whose archive breaks off is not taken for the part before the break.
+TEST_F(Transfers, ADamagedPackageIsNotImportedInPart)
+{
+    using archive_test::TarMember;
+    const QString archive = Path(QStringLiteral("cut.qelpkg"));
+    const QByteArray image = ReadBytes(Path(QStringLiteral("lib/Show/F1/a.cdli")));
+    archive_test::WriteTar(archive,
+                           {{QStringLiteral("config.xml"), TarMember::File,
+                             R"(<objects policy="CINDRALContentPackagePolicy"><folder name="F1" address="41"/></objects>)"},
+                            {QStringLiteral("F1"), TarMember::Directory, {}},
+                            {QStringLiteral("F1/a.cdli"), TarMember::File, image},
+                            {QStringLiteral("F2"), TarMember::Directory, {}},
+                            {QStringLiteral("F2/big.cdli"), TarMember::File, archive_test::RandomBytes(60000)}},
+                           /*gzip=*/false);
+    {
+        ContentLibraryPackageFile whole(BREVANTContentPackagePolicy::Instance(), nullptr, QStringLiteral("cut"), archive);
+        EXPECT_EQ(Describe(&whole), (QStringList{"F1@41", "F2@0"}));
+        EXPECT_TRUE(static_cast<ContentFolder*>(whole.Child(0))->ChildrenRead());
+        EXPECT_FALSE(static_cast<ContentFolder*>(whole.Child(1))->ChildrenRead()) << "its member is no image";
+    }
+    QFile file(archive);
+    ASSERT_TRUE(file.resize(file.size() - 40000));
+    ContentLibraryPackageFile cut(BREVANTContentPackagePolicy::Instance(), nullptr, QStringLiteral("cut"), archive);
+    EXPECT_FALSE(cut.ChildrenRead());
+
+    bool ran = false;
+    const ArchiveResult result =
+        PackageTransfer::ImportPackage(archive, root_.get(), [&ran](ContentOperation&) { return ran = true; });
+    EXPECT_EQ(result.Message(), QStringLiteral("\"%1\" can't be read whole: cut could not be read").arg(archive));
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(Describe(root_.get()), QStringList{"Show@0"});
+}
+
 // A collage exported, removed and imported again comes back as it was.
 TEST_F(Transfers, ACollageComesBackFromItsArchive)
 {

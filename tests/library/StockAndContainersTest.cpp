@@ -4,6 +4,7 @@
 #include "library/containers/ContentContainer.h"
 #include "library/stock/StockContentRoot.h"
 #include "tests/library/LibraryTestSupport.h"
+#include "tests/library/archive/ArchiveTestSupport.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QFile>
@@ -124,6 +125,32 @@ TEST_F(Stock, APackageSynchronisesOntoAStockGroup)
             EXPECT_EQ(item->GetAddress(), original->GetAddress());
         }
     }
+}
+
+// A package made with another key decodes into nothing readable: it is not taken for a
+// package without content, which the stock update would make the fixtures' stock content.
+TEST_F(Stock, AnArchiveOfAnotherKeyIsNotTakenForAnEmptyPackage)
+{
+    const QString other = Folder(QStringLiteral("other"));
+    archive_test::RekeyPackage(kBuiltDir + QStringLiteral("/brevant_stock_content.qelpkg"),
+                               other + QStringLiteral("/brevant_stock_content.qelpkg"),
+                               {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    StockContentRoot* root = Open(other);
+    auto* brevant = static_cast<ContentFolder*>(root->Child(0));
+    auto* cindral = static_cast<ContentFolder*>(root->Child(1));
+    EXPECT_FALSE(brevant->ChildrenRead());
+    EXPECT_FALSE(cindral->ChildrenRead()) << "no archive at all";
+    EXPECT_EQ(UnreadFolder(root), brevant);
+
+    MemoryFolder group(nullptr, QStringLiteral("Stock Content"));
+    group.AddFolder(QStringLiteral("Colours"), 1)->Adopt(new MemoryContent(QStringLiteral("Red"), 1));
+    ContentSyncOperation sync;
+    sync.SetSource(brevant);
+    sync.SetTargets({&group});
+    FeedbackRecorder feedback;
+    EXPECT_EQ(sync.Run(&feedback), 1);
+    EXPECT_EQ(Describe(&group), QStringList{"Colours@1"});
+    EXPECT_EQ(static_cast<ContentFolder*>(group.Child(0))->ChildCount(), 1);
 }
 
 TEST_F(Stock, TheBuildStagesBothPackagesForMakeRun)

@@ -101,6 +101,10 @@ TEST_F(UserLibrary, AScanFindsFamiliesAddressesAndItemsAndLeavesWhatItCannotRead
     EXPECT_TRUE(qobject_cast<CindralImage*>(f->Child(1)));
     EXPECT_EQ(static_cast<Content*>(f->Child(0))->Key(), keyA_);
     EXPECT_TRUE(QFile::exists(Path(QStringLiteral("lib/P/F/b.bvi"))));
+    // F holds a file it could not read: nothing may take it for a folder without one.
+    EXPECT_FALSE(f->ChildrenRead());
+    EXPECT_TRUE(p->ChildrenRead());
+    EXPECT_TRUE(FolderOf(QStringLiteral("Q"), QStringLiteral("G"))->ChildrenRead());
     // The root's file was written at this first scan, with the current version.
     EXPECT_EQ(root_->Version(), 1);
     EXPECT_TRUE(ReadBytes(Path(QStringLiteral("lib/config.xml"))).contains(R"(version="1")"));
@@ -207,11 +211,12 @@ TEST_F(UserLibrary, NamesThatWouldLeaveTheirFolderAreRefusedEverywhere)
     Open();
     ContentLibraryPackage* p = Package(QStringLiteral("P"));
     ContentLibraryFolder* f = FolderOf(QStringLiteral("P"), QStringLiteral("F"));
+    ScopedSearchPath elsewhere(QStringLiteral("Stash"), Folder(QStringLiteral("stash")));
     const QStringList before = Entries(Path());
     const QStringList lib = Entries(Path(QStringLiteral("lib")));
     for (const QString& name : {QStringLiteral("../x"), QStringLiteral("a/b"), QStringLiteral("a\\b"),
                                 QStringLiteral(".."), QStringLiteral("."), QString(), QStringLiteral("a") + QChar(0),
-                                QStringLiteral("Config.XML")}) {
+                                QStringLiteral("Config.XML"), QStringLiteral("Stash:x")}) {
         SCOPED_TRACE(name.toStdString());
         FeedbackRecorder feedback;
         EXPECT_FALSE(root_->CreateFolder(name, 0, 0, &feedback));
@@ -226,7 +231,38 @@ TEST_F(UserLibrary, NamesThatWouldLeaveTheirFolderAreRefusedEverywhere)
     }
     EXPECT_EQ(Entries(Path()), before);
     EXPECT_EQ(Entries(Path(QStringLiteral("lib"))), lib);
+    EXPECT_TRUE(Entries(Path(QStringLiteral("stash"))).isEmpty());
     EXPECT_EQ(Describe(f), (QStringList{"a@0", "a@0"}));
+}
+
+TEST_F(UserLibrary, AFolderWhoseFileCannotBeReadIsNeitherChangedNorWrittenOver)
+{
+    const QByteArray damaged = "<objects policy=\"BREVANTContentFolderPolicy\"><content name=\"g\" addr";
+    WriteBytes(Path(QStringLiteral("lib/Q/G/config.xml")), damaged);
+    Open();
+    ContentLibraryPackage* q = Package(QStringLiteral("Q"));
+    ContentLibraryFolder* g = FolderOf(QStringLiteral("Q"), QStringLiteral("G"));
+    ASSERT_NE(g, nullptr);
+    EXPECT_FALSE(g->ChildrenRead());
+    EXPECT_TRUE(q->ChildrenRead());
+    const QStringList files = Entries(Path(QStringLiteral("lib/Q/G")));
+
+    const QString unread = QStringLiteral("G could not be read, so it is left as it is");
+    FeedbackRecorder feedback;
+    auto image = MakeImage<BrevantImage>(QStringLiteral("n"));
+    EXPECT_FALSE(g->AddChild({image.get()}, &feedback));
+    EXPECT_FALSE(g->ModifyChild(g->Child(0), QStringLiteral("g"), 7, &feedback));
+    EXPECT_FALSE(g->RemoveChild(g->Child(0), &feedback));
+    EXPECT_FALSE(q->RemoveChild(g, &feedback));
+    EXPECT_EQ(feedback.Texts(FeedbackError), (QStringList{unread, unread, unread, "Can't delete folder"}));
+    EXPECT_FALSE(g->SaveConfig().Ok());
+    EXPECT_FALSE(root_->SaveConfig(true).Ok());
+    EXPECT_EQ(ReadBytes(Path(QStringLiteral("lib/Q/G/config.xml"))), damaged);
+    EXPECT_EQ(Entries(Path(QStringLiteral("lib/Q/G"))), files);
+    // Its package goes on working, and keeps listing it.
+    ASSERT_TRUE(q->ModifyChild(g, QStringLiteral("G"), 44, &feedback));
+    Open();
+    EXPECT_EQ(Describe(Package(QStringLiteral("Q"))), QStringList{"G@44"});
 }
 
 TEST_F(UserLibrary, AFolderIsDeletedOnlyOnceItsLastItemIsGone)

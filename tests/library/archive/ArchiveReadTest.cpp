@@ -213,9 +213,13 @@ TEST(ReadingArchives, DamagedArchivesGiveWhatCouldBeReadAndNoMore)
                                      {QStringLiteral("b"), TarMember::Directory, {}},
                                      {QStringLiteral("b/y.bvi"), TarMember::File, archive_test::RandomBytes(60000)}},
                            /*gzip=*/false);
+    EXPECT_TRUE(FileLayer::IsListable(package));
     QFile file(package);
     ASSERT_TRUE(file.resize(file.size() - 40000));
     EXPECT_EQ(FileLayer::EntryList(package, {}, kDirs), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    // What it lists is not all it holds.
+    EXPECT_FALSE(FileLayer::IsListable(package));
+    EXPECT_FALSE(FileLayer::IsListable(package + QStringLiteral("/a")));
     FileLayer::File first(package + QStringLiteral("/a/x.bvi"));
     EXPECT_TRUE(first.open(QIODevice::ReadOnly));
     FileLayer::File cut(package + QStringLiteral("/b/y.bvi"));
@@ -229,6 +233,14 @@ TEST(ReadingArchives, DamagedArchivesGiveWhatCouldBeReadAndNoMore)
     EXPECT_TRUE(FileLayer::Exists(garbage));
     EXPECT_EQ(FileLayer::EntryList(garbage, {}, kDirs | kFiles), QStringList());
     EXPECT_FALSE(FileLayer::Exists(garbage + QStringLiteral("/a")));
+    EXPECT_FALSE(FileLayer::IsListable(garbage));
+    EXPECT_FALSE(FileLayer::IsListable(folder.Path(QStringLiteral("missing.qelpkg"))));
+    // Plain folders: a directory is, a file is not.
+    EXPECT_TRUE(FileLayer::IsListable(folder.Root()));
+    QFile plain(folder.Path(QStringLiteral("plain.txt")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_FALSE(FileLayer::IsListable(plain.fileName()));
 }
 
 // Restores the process's character-type locale when it goes.

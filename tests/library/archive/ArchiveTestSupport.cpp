@@ -1,5 +1,8 @@
 #include "tests/library/archive/ArchiveTestSupport.h"
 
+#include "library/archive/AesCipher.h"
+#include "library/archive/EncryptedRecord.h"
+#include "library/archive/StockContentKey.h"
 #include "tests/common/TestEnvironment.h"
 
 #include <QFile>
@@ -35,6 +38,34 @@ void WriteTar(const QString& file, const QList<TarMember>& members, bool gzip)
     }
     archive_write_close(handle);
     archive_write_free(handle);
+}
+
+void RekeyPackage(const QString& from, const QString& to, const std::array<unsigned char, 16>& key)
+{
+    using namespace EncryptedRecord;
+    AesCipher decrypt;
+    decrypt.SetSizes(128, 128);
+    decrypt.SetDecryptKey(StockContentKey.data());
+    AesCipher encrypt;
+    encrypt.SetSizes(128, 128);
+    encrypt.SetEncryptKey(key.data());
+    QList<TarMember> members;
+    for (const ListedMember& listed : ReadTar(from)) {
+        QByteArray data = listed.data;
+        for (qint64 at = 0; at + kLengthFieldSize <= data.size();) {
+            const qint64 padded = PaddedLength(ParseLengthField(data.constData() + at));
+            auto* block = reinterpret_cast<unsigned char*>(data.data() + at + kLengthFieldSize);
+            ASSERT_LE(at + kLengthFieldSize + padded, data.size()) << listed.path.toStdString();
+            if (padded > 0) {
+                const int blocks = int(padded / kBlockSize);
+                ASSERT_TRUE(decrypt.Decrypt(block, block, blocks, AesCipher::CBC));
+                ASSERT_TRUE(encrypt.Encrypt(block, block, blocks, AesCipher::CBC));
+            }
+            at += kLengthFieldSize + padded;
+        }
+        members.append({listed.path, listed.directory ? TarMember::Directory : TarMember::File, data});
+    }
+    WriteTar(to, members);
 }
 
 QList<ListedMember> ReadTar(const QString& file)

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <array>
+
 namespace archive_test {
 
 // One member of a hand-made tar archive. The path goes into the header exactly as given
@@ -30,6 +32,10 @@ struct ListedMember
     QByteArray data;
 };
 QList<ListedMember> ReadTar(const QString& file);
+
+// Writes `to`: the package `from`, whose members are encrypted records under the stock
+// key, with every record encrypted under `key` instead — a package made with another key.
+void RekeyPackage(const QString& from, const QString& to, const std::array<unsigned char, 16>& key);
 
 bool StartsWithGzipMagic(const QString& file);
 QByteArray FileBytes(const QString& file);
