@@ -18,8 +18,5 @@ int main(int argc, char** argv)
     }
 
     ProgramSession session;
-    VelmoraMainWindow window;
-    window.show();
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
-    return app.exec();
+    return RunProgramWindow(app, [] { return std::make_unique<VelmoraMainWindow>(); });
 }

@@ -3,6 +3,7 @@
 #include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
 #include "app/shell/MainWindowParts.h"
+#include "content/cache/ContentImageCache.h"
 #include "images/ui/PictureImport.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/stock/StockContentRoot.h"
@@ -12,6 +13,7 @@
 #include "link/feedback/Feedback.h"
 #include "machine/Machine.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace {
@@ -54,11 +56,21 @@ ProgramSession::ProgramSession()
         return ContentRoots{ContentLibraryRoot::Instance(), StockContentRoot::Instance(),
                             MosavraContentLibraryRoot::Instance()};
     });
+    // The image cache answers the fixture folders from the same libraries; it reads them
+    // at its first lookup.
+    ContentImageCache::SetRootsProvider([] {
+        return ImageCacheRoots{ContentLibraryRoot::Instance(), StockContentRoot::Instance(),
+                               MosavraContentLibraryRoot::Instance()};
+    });
+    ContentImageCache::Instance();
 }
 
 ProgramSession::~ProgramSession()
 {
     DeviceManager::DestroyInstance();
+    // The cache's indexes follow the libraries: they go first.
+    ContentImageCache::DestroyInstance();
+    ContentImageCache::SetRootsProvider(nullptr);
     // The libraries before the file engine they read through; the fixtures' trees, which
     // content operations copied between, went with the registry.
     MainWindowParts::SetContentRoots(nullptr);
@@ -67,4 +79,17 @@ ProgramSession::~ProgramSession()
     ContentLibraryRoot::DestroyInstance();
     computer_.reset();
     fileEngine_.reset();
+}
+
+int RunProgramWindow(QApplication& app, const std::function<std::unique_ptr<QWidget>()>& makeWindow)
+{
+    const std::unique_ptr<QWidget> window = makeWindow();
+    window->show();
+    const QMetaObject::Connection quitAtTheEnd =
+        QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+    const int result = app.exec();
+    QObject::disconnect(quitAtTheEnd);
+    // The images used in this run are kept; the window, still here, goes after.
+    ContentImageCache::Instance()->TrimToLimit();
+    return result;
 }

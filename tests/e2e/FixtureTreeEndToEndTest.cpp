@@ -6,7 +6,8 @@
 //
 // On the line: Brevant fixtures 7ff0:00000101-104, a Cindral fixture 7ff0:00000201 and a
 // plain RDM fixture 7ff0:00000301.
-#include "content/ContentImageCache.h"
+#include "content/ContentImageStore.h"
+#include "content/cache/ContentImageCache.h"
 #include "content/ContentMutex.h"
 #include "content/ContentProtection.h"
 #include "content/operations/ContentCopyOperation.h"
@@ -37,6 +38,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <array>
@@ -95,18 +97,18 @@ QList<ContentBase*> ListOf(Images*... images)
 }
 
 // An image cache for the tests: it answers what it was given and notes what it kept.
-class FakeImageCache : public ContentImageCache
+class FakeImageCache : public ContentImageStore
 {
 public:
-    FakeImageCache() { ContentImageCache::SetInstance(this); }
-    ~FakeImageCache() override { ContentImageCache::SetInstance(nullptr); }
+    FakeImageCache() { ContentImageStore::SetInstance(this); }
+    ~FakeImageCache() override { ContentImageStore::SetInstance(nullptr); }
 
     std::unique_ptr<Content> Find(quint32 key) override
     {
         const auto it = images.find(key);
         return it == images.end() ? nullptr : it->second();
     }
-    bool Store(const Content& content) override
+    bool Store(Content& content) override
     {
         stored.append(content.Key());
         return true;
@@ -379,6 +381,34 @@ TEST_F(FixtureTreeEndToEnd, TheCacheIsAskedFirstAndOnlyForImagesOfTheFixturesFam
     ASSERT_FALSE(downloads.isEmpty());
     for (const LineRequest& request : downloads)
         EXPECT_EQ(request.data.left(2), QByteArray::fromHex("2d05")) << "only the file not in the cache";
+}
+
+TEST_F(FixtureTreeEndToEnd, ADownloadedImageIsCachedAndSparesAnotherFixtureItsDownload)
+{
+    QTemporaryDir folder;
+    ContentImageCache cache(folder.path(), nullptr);
+    ContentImageStore::SetInstance(&cache); // until the cache goes
+    AddSimFolder(k101, 45, "Show", {{3, "Sunset", 0x1122'3344, 4}});
+    AddSimFolder(k102, 45, "Show", {{6, "Sunset", 0x1122'3344, 4}});
+
+    QelRDMContentFolder* first = UserFolder(k101, 45);
+    ASSERT_EQ(Numbers(first), QList<int>{3});
+    first->LoadContent();
+    Drain();
+    ASSERT_FALSE(qobject_cast<Content*>(first->Child(0))->IsNotLoaded());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"11223344.bvi"});
+
+    QelRDMContentFolder* second = UserFolder(k102, 45);
+    ASSERT_EQ(Numbers(second), QList<int>{6});
+    auto* taken = qobject_cast<BrevantImage*>(second->Child(0));
+    ASSERT_TRUE(taken);
+    EXPECT_FALSE(taken->IsNotLoaded()) << "the cached image is taken at the listing";
+    EXPECT_EQ(taken->Key(), 0x1122'3344u);
+    EXPECT_EQ(Record(taken).mid(sim::qelrecord::kPaletteAt), SimRecord(k101, 45, 3).mid(sim::qelrecord::kPaletteAt));
+    MarkLine();
+    second->LoadContent();
+    Drain();
+    EXPECT_TRUE(LineRequests(qelpid::BulkDataDownload).isEmpty());
 }
 
 // ---- adding: folders and uploads ------------------------------------------------------
