@@ -140,12 +140,28 @@ TEST_F(ContentActionsTest, TheMenusOfferWhatTheTargetsAllow)
                                                 Path("mosavra/BREVANT"));
     EXPECT_FALSE(ContentFolderNewAction::IsApplicable(&mosavra, 0));
     EXPECT_TRUE(ContentFolderImportAction::IsApplicable(&mosavra));
+    EXPECT_TRUE(ContentFolderExportAction::IsApplicable(&mosavra));
     QWidget* createdOver = nullptr;
     ContentFolderNewAction::SetMosavraCreator([&](QWidget* parent) { createdOver = parent; });
     EXPECT_TRUE(ContentFolderNewAction::IsApplicable(&mosavra, 0));
     ContentFolderNewAction(&window_, &mosavra, 0).trigger();
     EXPECT_EQ(createdOver, &window_);
     ContentFolderNewAction::SetMosavraCreator({});
+}
+
+TEST_F(ContentActionsTest, ACutPastedIntoAnotherFolderMovesAndLeavesTheClipboard)
+{
+    OperationConfirmer confirmer;
+    ASSERT_TRUE(ContentBaseCutAction::IsApplicable({sky_}));
+    ContentBaseCutAction(&window_, {sky_}).trigger();
+    ASSERT_TRUE(ContentFolderPasteAction::IsApplicable(trees_));
+    EXPECT_FALSE(ContentFolderPasteAction::IsApplicable(library_.get())) << "an image does not go into the root";
+    ContentFolderPasteAction(&window_, trees_).trigger();
+    EXPECT_EQ(Describe(shows_), QStringList{"Rain@2"});
+    EXPECT_EQ(Describe(trees_), QStringList{"Sky@1"});
+    const QMimeData* left = QGuiApplication::clipboard()->mimeData();
+    EXPECT_FALSE(left && left->hasFormat(ContentSourceMimeType)) << "the moved original took its payload along";
+    EXPECT_EQ(confirmer.confirmed, 0);
 }
 
 TEST_F(ContentActionsTest, DeleteAsksFirstAndCancelIsTheDefault)
