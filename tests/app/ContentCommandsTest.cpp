@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -134,6 +135,12 @@ TEST_F(ContentCommandsTest, RowsAreRenamedInPlaceOnlyWhereTheFolderAllows)
     MakeContentFolderRow(cells, &root_);
     EXPECT_FALSE(cells[0]->isEditable()) << "the library's root has no folder to be renamed in";
     qDeleteAll(cells);
+
+    // F2 opens the editor on the plain name.
+    PressOn("Shows", Qt::Key_F2);
+    auto* editor = tree_.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), "Shows");
 
     // A taken name is refused with the tree's own box; the row keeps its name.
     QStringList shown;
