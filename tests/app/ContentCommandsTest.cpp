@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDragMoveEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -193,4 +194,32 @@ TEST_F(ContentCommandsTest, TheFolderListOffersWhatTheSelectionAllowsAndTakesDro
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(dir_.filePath("a.bvi"))});
     EXPECT_FALSE(ContentCommands::AcceptsDrag(trees_, &files, Qt::MoveAction, &chosen));
+}
+
+TEST_F(ContentCommandsTest, ItemsDraggedWithShiftOntoATreeRowMoveIntoItsFolderButNotIntoTheirOwn)
+{
+    tree_.resize(300, 300);
+    tree_.expandAll();
+    ContentBase* sky = shows_->Child(0);
+    const std::unique_ptr<QMimeData> data(ContentCommands::ItemViewDragData({sky}));
+    const auto send = [&](QEvent::Type type, const QString& row) {
+        const QPoint at = tree_.visualRect(RowOf(row)).center();
+        if (type == QEvent::DragMove) {
+            QDragMoveEvent event(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(tree_.viewport(), &event);
+            return event.isAccepted();
+        }
+        QDropEvent event(at, Qt::CopyAction | Qt::MoveAction, data.get(), Qt::LeftButton, Qt::ShiftModifier);
+        QApplication::sendEvent(tree_.viewport(), &event);
+        return event.isAccepted() && event.dropAction() == Qt::MoveAction;
+    };
+    QDragEnterEvent enter(tree_.visualRect(RowOf("Shows")).center(), Qt::CopyAction | Qt::MoveAction, data.get(),
+                          Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(tree_.viewport(), &enter);
+    EXPECT_FALSE(send(QEvent::DragMove, "Shows")) << "its own folder";
+    EXPECT_TRUE(send(QEvent::DragMove, "Trees"));
+    EXPECT_TRUE(send(QEvent::Drop, "Trees"));
+    EXPECT_EQ(shows_->ChildCount(), 0);
+    ASSERT_EQ(trees_->ChildCount(), 1);
+    EXPECT_EQ(trees_->Child(0)->GetName(), "Sky");
 }
