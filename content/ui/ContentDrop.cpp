@@ -88,8 +88,10 @@ bool CopyInto(QWidget* window, const QList<ContentBase*>& items, ContentFolder* 
 
 bool ContentDrop::DropFiles(ContentFolder* folder, const QMimeData* data, Qt::DropActions allowed, Qt::DropAction* out)
 {
-    if (!folder || !data || !data->hasUrls())
-        return data != nullptr && folder != nullptr;
+    if (!folder || !data)
+        return false;
+    if (!data->hasUrls())
+        return true;
     if (!(allowed & Qt::CopyAction))
         return false;
     *out = Qt::CopyAction;
@@ -151,7 +153,8 @@ bool ContentDrop::Drop(QWidget* window, ContentFolder* folder, const QMimeData* 
     if (!folder || !data)
         return false;
     if (window) {
-        window->raise();
+        // A drop from another top-level window brings this one forward.
+        window->window()->raise();
         window->activateWindow();
     }
     QPointer<ContentFolder> target = folder;
