@@ -31,6 +31,11 @@ void ContentCommands::AddFolderRowEntries(QMenu*, ContentFolder*, QAction** rena
 
 void ContentCommands::AddSelectionEntries(QMenu*, ContentFolder*, const QList<ContentBase*>&) {}
 
+bool ContentCommands::Rename(QWidget*, ContentBase*)
+{
+    return false;
+}
+
 bool ContentCommands::HasEntries(const QMenu& menu)
 {
     const QList<QAction*> actions = menu.actions();
@@ -60,6 +65,11 @@ bool ContentCommands::AcceptsDrag(ContentFolder*, const QMimeData*, Qt::DropActi
 bool ContentCommands::CanDrop(ContentFolder*, const QMimeData*, Qt::DropActions, Qt::DropAction, Qt::DropAction*)
 {
     return false;
+}
+
+QList<ContentBase*> ContentCommands::CutContent(const QMimeData*)
+{
+    return {};
 }
 
 bool ContentCommands::Drop(QWidget*, ContentFolder*, const QMimeData*, Qt::DropAction)
