@@ -219,15 +219,20 @@ void ContentFolderPreview::ViewSelectionChanged()
 {
     if (!model() || !selectionModel())
         return;
+    // The rows take the tiles' selection as one whole selection: row-by-row selects and
+    // deselects would leave the last of them pending in the selection model, where a
+    // following Shift+arrow (which extends the pending part) would replace it.
+    QItemSelection tiles;
+    bool differs = false;
     for (int row = 0; row < preview_->ItemCount(); ++row) {
         const bool tile = preview_->Item(row)->isSelected();
-        const bool rowSelected = selectionModel()->rowIntersectsSelection(row, rootIndex());
         const QModelIndex index = model()->index(row, 0, rootIndex());
-        if (tile && !rowSelected)
-            selectionModel()->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        else if (!tile && rowSelected)
-            selectionModel()->select(index, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+        if (tile)
+            tiles.select(index, index);
+        differs = differs || tile != selectionModel()->rowIntersectsSelection(row, rootIndex());
     }
+    if (differs)
+        selectionModel()->select(tiles, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void ContentFolderPreview::rowsInserted(const QModelIndex& parent, int start, int end)
