@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -21,6 +22,38 @@ int RowOf(const QImage& whole, const QImage& part, int searchRows)
             return top;
     }
     return -1;
+}
+
+// The number of distinct colours in `picture`.
+int Colours(const QImage& picture)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            colours.insert(picture.pixel(x, y));
+    return int(colours.size());
+}
+
+// The pixels of `colour` in `picture`.
+int Count(const QImage& picture, QRgb colour)
+{
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            count += picture.pixel(x, y) == colour;
+    return count;
+}
+
+// The pixels that differ between two pictures of one size (all of them for two sizes).
+int DifferentPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height();
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            different += a.pixel(x, y) != b.pixel(x, y);
+    return different;
 }
 
 } // namespace
@@ -51,4 +84,25 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
         const int top = RowOf(shot, banner, 60);
         EXPECT_GT(top, 10) << "below the menu bar";
     }
+
+    // The image dialogs and the preview tab.
+    const auto picture = [&](const char* name) {
+        return QImage(QDir(output.path()).filePath(name)).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage importPicture = picture("import-picture.png");
+    const QImage importClip = picture("import-clip.png");
+    ASSERT_FALSE(importPicture.isNull());
+    EXPECT_EQ(importClip.size(), importPicture.size()) << "one dialog, two media";
+    EXPECT_GT(Colours(importPicture), 200) << "the pictures and faces show";
+    EXPECT_GT(DifferentPixels(importPicture, importClip), 1000);
+    const QImage view = picture("view.png");
+    ASSERT_FALSE(view.isNull());
+    EXPECT_GT(Colours(view), 20);
+    const QImage preview = picture("preview.png");
+    const QImage next = picture("preview-next.png");
+    EXPECT_EQ(preview.size(), QSize(560, 320));
+    EXPECT_EQ(next.size(), preview.size());
+    EXPECT_GT(DifferentPixels(preview, next), 1000) << "a frame apart, the tiles played";
+    // Seven tiles, each a light grey square with a rim of 4 pixels round its picture.
+    EXPECT_GT(Count(preview, qRgb(232, 232, 232)), 7 * 4 * 4 * 92 / 2);
 }
