@@ -7,8 +7,8 @@ ContentBase::ContentBase(ContentFolder* parent) : parent_(parent) {}
 
 ContentBase::~ContentBase()
 {
-    // The clipboard payload names nodes by address: this node must leave it before its
-    // memory can be reused by another node.
+    // First of all: the node's handle goes, so that no payload can find it from here on,
+    // and a clipboard payload that named it is rewritten without it.
     ContentSource::ForgetContent(this);
 }
 

@@ -1,8 +1,8 @@
 #include "app/shell/VelmoraApplication.h"
 
 #include "app/shell/StorageRoots.h"
+#include "content/ContentSource.h"
 
-#include <QClipboard>
 #include <QIcon>
 
 VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(argc, argv)
@@ -21,7 +21,7 @@ VelmoraApplication::VelmoraApplication(int& argc, char** argv) : QApplication(ar
 
 VelmoraApplication::~VelmoraApplication()
 {
-    QClipboard* board = clipboard();
-    if (board->ownsClipboard())
-        board->clear(QClipboard::Clipboard);
+    // Only a payload of ours goes: it names nodes of this process. (Whether the process
+    // owns the clipboard is not asked: some platforms answer no even right after a set.)
+    ContentSource::ClearOwnClipboard();
 }
