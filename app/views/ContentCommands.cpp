@@ -1,13 +1,16 @@
 #include "app/views/ContentCommands.h"
 
+#include "content/ContentSource.h"
+#include "content/ui/ContentDrop.h"
+
 #include <QMenu>
 #include <QMimeData>
 
 #include <algorithm>
 
-// The content actions, the payload of drags and the drop rules are not part of the program
-// yet: nothing is renamed, dragged or dropped in the views, and no menu entry or key is
-// offered.
+// The content actions are not part of the program yet: nothing is renamed in the views,
+// and no menu entry or key is offered. Drags carry the content payload, and drops follow
+// the drop rules.
 
 bool ContentCommands::CanRename(ContentBase*)
 {
@@ -47,9 +50,11 @@ QMimeData* ContentCommands::RowDragData(ContentFolder*)
     return nullptr;
 }
 
-QMimeData* ContentCommands::ItemViewDragData(const QList<ContentBase*>&)
+QMimeData* ContentCommands::ItemViewDragData(const QList<ContentBase*>& items)
 {
-    return nullptr;
+    if (items.isEmpty())
+        return nullptr;
+    return ContentMimeSource(ContentSource::DraggedFromItemView, items).MimeData();
 }
 
 std::unique_ptr<QMimeData> ContentCommands::ItemViewDrag(const QMimeData*)
@@ -57,22 +62,27 @@ std::unique_ptr<QMimeData> ContentCommands::ItemViewDrag(const QMimeData*)
     return nullptr;
 }
 
-bool ContentCommands::AcceptsDrag(ContentFolder*, const QMimeData*, Qt::DropActions, Qt::DropAction*)
+bool ContentCommands::AcceptsDrag(ContentFolder* folder, const QMimeData* data, Qt::DropActions possible,
+                                  Qt::DropAction* chosen)
 {
-    return false;
+    return folder && data && ContentDrop::DropFiles(folder, data, possible, chosen);
 }
 
-bool ContentCommands::CanDrop(ContentFolder*, const QMimeData*, Qt::DropActions, Qt::DropAction, Qt::DropAction*)
+bool ContentCommands::CanDrop(ContentFolder* folder, const QMimeData* data, Qt::DropActions possible,
+                              Qt::DropAction proposed, Qt::DropAction* chosen)
 {
-    return false;
+    return folder && data && ContentDrop::CanDrop(folder, data, possible, proposed, chosen);
 }
 
-QList<ContentBase*> ContentCommands::CutContent(const QMimeData*)
+QList<ContentBase*> ContentCommands::CutContent(const QMimeData* data)
 {
-    return {};
+    ContentSource source;
+    if (!source.FromMimeData(data) || source.Mode() != ContentSource::CutToClipboard)
+        return {};
+    return source.Items();
 }
 
-bool ContentCommands::Drop(QWidget*, ContentFolder*, const QMimeData*, Qt::DropAction)
+bool ContentCommands::Drop(QWidget* window, ContentFolder* folder, const QMimeData* data, Qt::DropAction action)
 {
-    return false;
+    return folder && data && ContentDrop::Drop(window, folder, data, action);
 }
