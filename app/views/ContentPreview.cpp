@@ -293,8 +293,9 @@ void ContentPreview::dragMoveEvent(QDragMoveEvent* event)
 
 void ContentPreview::dragLeaveEvent(QDragLeaveEvent* event)
 {
+    // The drag never reached the scene (its enter was answered here), so it leaves here too.
     Highlight(nullptr);
-    QGraphicsView::dragLeaveEvent(event);
+    event->accept();
 }
 
 void ContentPreview::dropEvent(QDropEvent* event)

@@ -10,6 +10,7 @@
 #include "images/ui/PreviewMenus.h"
 #include "platform/system/Clock.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGraphicsPixmapItem>
@@ -140,6 +141,13 @@ void PreviewItem::ContextMenu(QWidget* widget, const QPoint& position)
     AddMenuEntries(menu, widget);
     if (HasMenuEntries(menu))
         menu.exec(widget->mapToGlobal(position));
+    // The entries were made for this one menu; the tile itself may be gone by now (a
+    // deletion chosen from it), so only the menu is looked at.
+    const QList<QAction*> entries = menu.actions();
+    for (QAction* entry : entries) {
+        if (entry->parent() != &menu)
+            delete entry;
+    }
 }
 
 void PreviewItem::SetHighlighted(bool on)

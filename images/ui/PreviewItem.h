@@ -48,7 +48,8 @@ public:
     // What a double click on the tile does; dialogs get `parent`.
     virtual void Activate(QWidget* parent) = 0;
     // Shows the tile's menu at `position` (in `widget`'s coordinates) unless it would be
-    // empty; the menu and its actions get `widget` as parent.
+    // empty; the menu and its actions get `widget` as parent, so that the actions' dialogs
+    // open over it. The actions go with the menu.
     virtual void ContextMenu(QWidget* widget, const QPoint& position);
 
     // The drop-target mark; repaints only on a change.

@@ -7,16 +7,44 @@
 #include "app/views/ContentPreview.h"
 #include "images/BrevantImage.h"
 #include "images/ui/PreviewItem.h"
+#include "link/ui/NameDialog.h"
+#include "tests/common/ModalDialogDriver.h"
 #include "tests/content/MemoryFolders.h"
 
 #include <QAbstractItemModelTester>
 #include <QContextMenuEvent>
+#include <QAction>
+#include <QApplication>
 #include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// The entries of the menu that `open` shows ("-" for a separator), which is then closed
+// unchosen; empty when no menu showed.
+QStringList MenuEntries(const std::function<void()>& open)
+{
+    QStringList entries;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction* action : menu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        menu->close();
+    });
+    poll.start();
+    open();
+    return entries;
+}
 
 class ContentFolderPreviewTest : public ::testing::Test
 {
@@ -195,7 +223,7 @@ TEST_F(ContentFolderPreviewTest, ADoubleClickOnAFolderTileShowsTheFolderInBothTa
     EXPECT_EQ(Scene()->Item(0)->GetContent()->GetName(), QStringLiteral("inside"));
 }
 
-TEST_F(ContentFolderPreviewTest, ARightClickOnAnUnselectedTileSelectsItAlone)
+TEST_F(ContentFolderPreviewTest, ARightClickOnAnUnselectedTileSelectsItAloneAndShowsItsMenu)
 {
     for (const char* name : {"a", "b", "c"})
         folder_->AddContent(name, 0);
@@ -203,12 +231,53 @@ TEST_F(ContentFolderPreviewTest, ARightClickOnAnUnselectedTileSelectsItAlone)
     ShowWithViewportWidth(600);
     view_.Selection()->select(Row(0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     view_.Selection()->select(Row(1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const auto rightClick = [&](int row) {
+        return MenuEntries([&] {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, TileCentre(row),
+                                    Scene()->viewport()->mapToGlobal(TileCentre(row)));
+            QCoreApplication::sendEvent(Scene()->viewport(), &event);
+        });
+    };
 
-    QContextMenuEvent onSelected(QContextMenuEvent::Mouse, TileCentre(1), Scene()->viewport()->mapToGlobal(TileCentre(1)));
-    QCoreApplication::sendEvent(Scene()->viewport(), &onSelected);
+    const QStringList both = rightClick(1);
     EXPECT_EQ(SelectedRows(), (QList<int>{0, 1})) << "a selected tile keeps the selection";
+    EXPECT_FALSE(both.contains("Rename")) << "the menu of several items";
+    EXPECT_TRUE(both.contains("Copy"));
 
-    QContextMenuEvent onOther(QContextMenuEvent::Mouse, TileCentre(2), Scene()->viewport()->mapToGlobal(TileCentre(2)));
-    QCoreApplication::sendEvent(Scene()->viewport(), &onOther);
+    const QStringList own = rightClick(2);
     EXPECT_EQ(SelectedRows(), QList<int>{2});
+    EXPECT_EQ(own.value(0), QStringLiteral("Rename")) << "the tile's own menu";
+    EXPECT_TRUE(own.contains("Delete"));
+}
+
+TEST_F(ContentFolderPreviewTest, F2RenamesTheOneSelectedItemAndNothingForTwo)
+{
+    for (const char* name : {"a", "b"})
+        folder_->AddContent(name, 0);
+    view_.SetFolder(folder_.get());
+    ShowWithViewportWidth(600);
+
+    view_.Selection()->select(Row(0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view_.Selection()->select(Row(1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    {
+        testing_env::ModalDialogDriver none;
+        bool asked = false;
+        none.Then<NameDialog>([&](NameDialog* dialog) {
+            asked = true;
+            dialog->reject();
+        });
+        QTest::keyClick(view_.Preview(), Qt::Key_F2);
+        EXPECT_FALSE(asked) << "two items are not renamed";
+    }
+
+    view_.Selection()->select(Row(1), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    testing_env::ModalDialogDriver names;
+    names.Then<NameDialog>([](NameDialog* dialog) {
+        EXPECT_EQ(dialog->GetName(), QStringLiteral("b"));
+        dialog->findChild<QLineEdit*>()->setText(QStringLiteral("z"));
+        dialog->accept();
+    });
+    QTest::keyClick(view_.Preview(), Qt::Key_F2);
+    EXPECT_TRUE(names.Done());
+    EXPECT_EQ(folder_->Child(1)->GetName(), QStringLiteral("z"));
 }

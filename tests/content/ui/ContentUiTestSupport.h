@@ -2,6 +2,7 @@
 
 #include "content/ContentFolder.h"
 #include "fixtures/QelRDM.h"
+#include "fixtures/tree/QelRDMContentFolder.h"
 #include "fixtures/tree/QelRDMContentGroup.h"
 #include "fixtures/tree/QelRDMContentRoot.h"
 #include "images/BrevantImage.h"

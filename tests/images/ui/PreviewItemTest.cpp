@@ -10,7 +10,10 @@
 #include "tests/content/MemoryFolders.h"
 #include "tests/images/ui/DialogTestSupport.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QMenu>
 #include <QGraphicsScene>
 #include <QGraphicsSceneHoverEvent>
 #include <QSignalSpy>
@@ -71,6 +74,27 @@ std::vector<Step> Steps(LEDImageItem& tile, std::size_t count, const std::functi
     });
     EXPECT_TRUE(QTest::qWaitFor([&] { return steps.size() >= count; }));
     return steps;
+}
+
+// The entries of the menu that `open` shows ("-" for a separator), which is then closed
+// unchosen; empty when no menu showed.
+QStringList MenuEntries(const std::function<void()>& open)
+{
+    QStringList entries;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        poll.stop();
+        for (QAction* action : menu->actions())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        menu->close();
+    });
+    poll.start();
+    open();
+    return entries;
 }
 
 } // namespace
@@ -247,4 +271,34 @@ TEST(PreviewItem, ActivatingAnImageOpensItsFamilysViewDialogAndAFolderAsksToBeSh
     QObject::connect(&folderTile, &FolderItem::activated, [&](ContentFolder* folder) { activated.append(folder); });
     folderTile.Activate(nullptr);
     EXPECT_EQ(activated, QList<ContentFolder*>{sub});
+}
+
+TEST(PreviewItem, MenusOfferWhatAppliesToTheTilesContent)
+{
+    MemoryFolder root(nullptr, QStringLiteral("Root"));
+    MemoryFolder* shows = root.AddFolder(QStringLiteral("Shows"), 45);
+    auto image = ImageOfFrames<BrevantImage>({100, 100});
+    image->SetAddress(5);
+    BrevantImage* waves = image.release();
+    shows->Adopt(waves);
+    QWidget view;
+
+    BrevantImageItem tile(waves);
+    EXPECT_EQ(MenuEntries([&] { tile.ContextMenu(&view, QPoint(10, 10)); }),
+              (QStringList{"Rename", "Edit DMX", "Autoset DMX", "Reset DMX", "-", "Copy", "Cut", "Delete", "-",
+                           "Export to GIF"}));
+    EXPECT_TRUE(view.findChildren<QAction*>().isEmpty()) << "the entries go with their menu";
+
+    FolderItem folderTile(shows);
+    const QStringList folderEntries = MenuEntries([&] { folderTile.ContextMenu(&view, QPoint(10, 10)); });
+    EXPECT_TRUE(folderEntries.contains("Rename"));
+    EXPECT_TRUE(folderEntries.contains("Autoset All DMX")) << "for the folder's children";
+    EXPECT_TRUE(folderEntries.contains("Delete"));
+
+    // A folder tile for which nothing applies (a top folder, empty, making no sub-folders,
+    // nothing to paste) shows no menu at all.
+    QApplication::clipboard()->clear();
+    MemoryFolder lonely(nullptr, QStringLiteral("Lonely"));
+    FolderItem lonelyTile(&lonely);
+    EXPECT_TRUE(MenuEntries([&] { lonelyTile.ContextMenu(&view, QPoint(10, 10)); }).isEmpty());
 }
