@@ -182,6 +182,14 @@ TEST_F(PreviewDropTest, TilesOfContentCutToTheClipboardAreGreyedOut)
     QApplication::clipboard()->setMimeData(ContentMimeSource(ContentSource::CopiedToClipboard, {shows}).MimeData());
     EXPECT_FALSE(Tile("Shows")->IsGreyedOut()) << "a copy greys nothing";
 
+    // The keys do the same.
+    Tile("Trees")->setSelected(true);
+    QTest::keyClick(view_->Preview(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(Tile("Trees")->IsGreyedOut());
+    EXPECT_FALSE(Tile("Shows")->IsGreyedOut());
+    QTest::keyClick(view_->Preview(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(Tile("Trees")->IsGreyedOut()) << "copied: no longer grey";
+
     // A tile made while the cut is on the clipboard starts grey.
     QApplication::clipboard()->setMimeData(ContentMimeSource(ContentSource::CutToClipboard, {shows}).MimeData());
     view_->SetFolder(nullptr);
