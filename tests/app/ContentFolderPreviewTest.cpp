@@ -248,6 +248,15 @@ TEST_F(ContentFolderPreviewTest, ARightClickOnAnUnselectedTileSelectsItAloneAndS
     EXPECT_EQ(SelectedRows(), QList<int>{2});
     EXPECT_EQ(own.value(0), QStringLiteral("Rename")) << "the tile's own menu";
     EXPECT_TRUE(own.contains("Delete"));
+
+    // Asked by keyboard with nothing selected: the folder's menu.
+    view_.Selection()->clearSelection();
+    const QStringList folderMenu = MenuEntries([&] {
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QCoreApplication::sendEvent(Scene()->viewport(), &event);
+    });
+    EXPECT_TRUE(folderMenu.contains("Autoset All DMX")) << folderMenu.join(", ").toStdString();
+    EXPECT_FALSE(folderMenu.contains("Rename"));
 }
 
 TEST_F(ContentFolderPreviewTest, F2RenamesTheOneSelectedItemAndNothingForTwo)
