@@ -145,6 +145,14 @@ void ContentCommands::AddSelectionEntries(QMenu* menu, ContentFolder* folder, co
     Offer(menu, ContentFolderExportAction::IsApplicable(subFolder), new ContentFolderExportAction(menu, subFolder));
 }
 
+bool ContentCommands::Rename(QWidget* parent, ContentBase* item)
+{
+    if (!ContentBaseRenameAction::IsApplicable(item))
+        return false;
+    ContentBaseRenameAction(parent, item).execute();
+    return true;
+}
+
 bool ContentCommands::HasEntries(const QMenu& menu)
 {
     const QList<QAction*> actions = menu.actions();
@@ -179,6 +187,14 @@ bool ContentCommands::CanDrop(ContentFolder* folder, const QMimeData* data, Qt::
                               Qt::DropAction proposed, Qt::DropAction* chosen)
 {
     return ContentDrop::CanDrop(folder, data, possible, proposed, chosen);
+}
+
+QList<ContentBase*> ContentCommands::CutContent(const QMimeData* data)
+{
+    ContentSource source;
+    if (!source.FromMimeData(data) || source.Mode() != ContentSource::CutToClipboard)
+        return {};
+    return source.Items();
 }
 
 bool ContentCommands::Drop(QWidget* window, ContentFolder* folder, const QMimeData* data, Qt::DropAction action)

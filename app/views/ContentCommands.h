@@ -40,6 +40,10 @@ public:
     // The context menu of a folder view: entries for `selected` (children of `folder`), or,
     // with nothing selected, the folder-wide entries.
     static void AddSelectionEntries(QMenu* menu, ContentFolder* folder, const QList<ContentBase*>& selected);
+    // Renames `item` as its menu entry "Rename" does (asking for the name over `parent`);
+    // false when it may not be renamed.
+    static bool Rename(QWidget* parent, ContentBase* item);
+
     // Whether a menu holds an entry besides separators (one without is not shown).
     static bool HasEntries(const QMenu& menu);
 
@@ -59,6 +63,9 @@ public:
     // `proposed` (Qt::IgnoreAction: none); the action to use goes to `chosen`.
     static bool CanDrop(ContentFolder* folder, const QMimeData* data, Qt::DropActions possible,
                         Qt::DropAction proposed, Qt::DropAction* chosen);
+    // The contents `data` (clipboard data) holds cut, to be moved by the next paste; empty
+    // when it holds none or holds them copied.
+    static QList<ContentBase*> CutContent(const QMimeData* data);
     // Carries out a drop that CanDrop accepted; `window` parents the dialogs.
     static bool Drop(QWidget* window, ContentFolder* folder, const QMimeData* data, Qt::DropAction action);
 };

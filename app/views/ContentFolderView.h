@@ -5,12 +5,14 @@
 #include <QTabWidget>
 
 class ContentFolderList;
+class ContentFolderPreview;
 class ContentFolderModel;
+class QAbstractItemView;
 class QItemSelectionModel;
 
 // The view of a content folder in the main window: tabs over one shared model and one
 // shared selection, so that selecting in one tab selects in the others. The "List" tab is
-// the folder list. Moving into a sub-folder from any tab shows it in all of them and
+// the folder list, the "Preview" tab the tiles of the folder's children. Moving into a sub-folder from any tab shows it in all of them and
 // announces it with folderChanged, so the navigation tree can follow. GUI thread.
 class ContentFolderView : public QTabWidget
 {
@@ -22,6 +24,7 @@ public:
     ContentFolderModel* Model() const { return model_; }
     QItemSelectionModel* Selection() const { return selection_; }
     ContentFolderList* List() const { return list_; }
+    ContentFolderPreview* Preview() const { return preview_; }
 
 signals:
     void folderChanged(ContentFolder* folder);
@@ -31,7 +34,10 @@ public slots:
     bool SetFolder(ContentFolder* folder);
 
 private:
+    void ShareModel(QAbstractItemView* tab);
+
     ContentFolderModel* model_;
     QItemSelectionModel* selection_;
     ContentFolderList* list_;
+    ContentFolderPreview* preview_;
 };

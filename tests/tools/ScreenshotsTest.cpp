@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -23,15 +24,36 @@ int RowOf(const QImage& whole, const QImage& part, int searchRows)
     return -1;
 }
 
-// How many pixels of `picture` have exactly `colour`.
-int CountOf(const QImage& picture, QRgb colour)
+// The number of distinct colours in `picture`.
+int Colours(const QImage& picture)
 {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            colours.insert(picture.pixel(x, y));
+    return int(colours.size());
+}
+
+// The pixels of `colour` in `picture`.
+int Count(const QImage& picture, QRgb colour)
+{
     int count = 0;
-    for (int y = 0; y < rgb.height(); ++y)
-        for (int x = 0; x < rgb.width(); ++x)
-            count += (rgb.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            count += picture.pixel(x, y) == colour;
     return count;
+}
+
+// The pixels that differ between two pictures of one size (all of them for two sizes).
+int DifferentPixels(const QImage& a, const QImage& b)
+{
+    if (a.size() != b.size())
+        return a.width() * a.height();
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            different += a.pixel(x, y) != b.pixel(x, y);
+    return different;
 }
 
 } // namespace
@@ -63,17 +85,38 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
         EXPECT_GT(top, 10) << "below the menu bar";
     }
 
+    // The image dialogs and the preview tab.
+    const auto picture = [&](const char* name) {
+        return QImage(QDir(output.path()).filePath(name)).convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage importPicture = picture("import-picture.png");
+    const QImage importClip = picture("import-clip.png");
+    ASSERT_FALSE(importPicture.isNull());
+    EXPECT_EQ(importClip.size(), importPicture.size()) << "one dialog, two media";
+    EXPECT_GT(Colours(importPicture), 200) << "the pictures and faces show";
+    EXPECT_GT(DifferentPixels(importPicture, importClip), 1000);
+    const QImage view = picture("view.png");
+    ASSERT_FALSE(view.isNull());
+    EXPECT_GT(Colours(view), 20);
+    const QImage preview = picture("preview.png");
+    const QImage next = picture("preview-next.png");
+    EXPECT_EQ(preview.size(), QSize(560, 320));
+    EXPECT_EQ(next.size(), preview.size());
+    EXPECT_GT(DifferentPixels(preview, next), 1000) << "a frame apart, the tiles played";
+    // Seven tiles, each a light grey square with a rim of 4 pixels round its picture.
+    EXPECT_GT(Count(preview, qRgb(232, 232, 232)), 7 * 4 * 4 * 92 / 2);
+
     // The creator over the tool's picture, whose sun is one flat colour; expanded, the
     // canvas grows and shows more of it; playing, the clip's frame replaces the picture.
-    const QImage creator(QDir(output.path()).filePath("creator.png"));
-    const QImage expanded(QDir(output.path()).filePath("creator-expanded.png"));
-    const QImage playing(QDir(output.path()).filePath("creator-playing.png"));
+    const QImage creator = picture("creator.png");
+    const QImage expanded = picture("creator-expanded.png");
+    const QImage playing = picture("creator-playing.png");
     ASSERT_FALSE(creator.isNull());
     ASSERT_FALSE(expanded.isNull());
     ASSERT_FALSE(playing.isNull());
     const QRgb sun = qRgb(255, 240, 160);
-    EXPECT_GT(CountOf(creator, sun), 1000);
-    EXPECT_GT(CountOf(expanded, sun), CountOf(creator, sun));
-    EXPECT_EQ(CountOf(playing, sun), 0);
+    EXPECT_GT(Count(creator, sun), 1000);
+    EXPECT_GT(Count(expanded, sun), Count(creator, sun));
+    EXPECT_EQ(Count(playing, sun), 0);
     EXPECT_EQ(playing.size(), creator.size());
 }

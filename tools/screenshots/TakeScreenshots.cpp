@@ -6,22 +6,37 @@
 // folder in a temporary folder, drives the main window as a user would and grabs the
 // screen, so that menus and popups show as drawn.
 #include "app/shell/ProgramSession.h"
+#include "app/views/ContentFolderPreview.h"
+#include "app/views/ContentFolderView.h"
+#include "app/views/ContentPreview.h"
 #include "app/shell/VelmoraApplication.h"
 #include "app/shell/VelmoraMainWindow.h"
 #include "app/tree/NodeTree.h"
 #include "content/ContentFolder.h"
 #include "content/ContentMutex.h"
+#include "content/policies/NamedPolicies.h"
+#include "images/BrevantImage.h"
+#include "images/ImageFrames.h"
+#include "images/ImageStore.h"
+#include "images/ui/ImageImportDialog.h"
+#include "images/ui/ImageViewDialog.h"
+#include "images/ui/PreviewItem.h"
+#include "images/video/VideoFrames.h"
 #include "library/stock/StockContentRoot.h"
 #include "library/user/ContentLibraryRoot.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/Preferences.h"
 #include "platform/system/Clock.h"
 #include "tools/screenshots/CreatorScenes.h"
+#include "tools/screenshots/ShowcaseFolder.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QSettings>
@@ -214,6 +229,110 @@ bool TakeStock(VelmoraMainWindow& window, Shooter& shooter)
         && shooter.Save(QStringLiteral("stock.png"), Grab(window));
 }
 
+// Runs the ffmpeg tool with `arguments`; false when it fails.
+bool RunFFmpeg(const QStringList& arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + arguments);
+    const bool ran = process.waitForStarted(-1) && process.waitForFinished(-1)
+        && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ran)
+        std::fprintf(stderr, "ffmpeg could not make the media\n");
+    return ran;
+}
+
+// A dialog shown at the screen's corner, laid out and painted.
+bool ShowDialog(QWidget& dialog)
+{
+    dialog.move(0, 0);
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        std::fprintf(stderr, "the dialog \"%s\" was never shown\n", qPrintable(dialog.windowTitle()));
+        return false;
+    }
+    return true;
+}
+
+// The import dialog over a picture of 640 × 480 with the sample mask shown, and over a
+// clip of 10 frames a second at its eighth frame. The media are made by ffmpeg's test
+// pattern into `work`.
+bool TakeImport(Shooter& shooter, const QDir& work)
+{
+    const QString picture = work.filePath(QStringLiteral("pic.png"));
+    const QString clip = work.filePath(QStringLiteral("clip.mp4"));
+    if (!RunFFmpeg({"-f", "lavfi", "-i", "testsrc2=size=640x480", "-frames:v", "1", picture})
+        || !RunFFmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=10:duration=1.5", "-c:v", "libx264",
+                       "-pix_fmt", "yuv420p", clip}))
+        return false;
+    {
+        BrevantImage image;
+        BrevantImageImportDialog dialog(255, &image);
+        dialog.SetTitle(QStringLiteral("pic.png"));
+        if (!ReadImageFrames(picture, 255, 0, dialog.Store()) || !ShowDialog(dialog))
+            return false;
+        dialog.findChild<QPushButton*>(QStringLiteral("showMask"))->click();
+        if (!shooter.Save(QStringLiteral("import-picture.png"), Grab(dialog)))
+            return false;
+    }
+    BrevantImage image;
+    BrevantImageImportDialog dialog(255, &image);
+    dialog.SetTitle(QStringLiteral("clip.mp4"));
+    if (!ReadVideoFrames(clip, 255, dialog.Store()) || !ShowDialog(dialog))
+        return false;
+    dialog.findChild<QSlider*>(QStringLiteral("frame"))->setValue(7);
+    return shooter.Save(QStringLiteral("import-clip.png"), Grab(dialog));
+}
+
+// The view dialog playing an animated image, caught on a later frame.
+bool TakeView(Shooter& shooter)
+{
+    // Real time here: each frame stays long enough for a picture of it.
+    const platform::ScopedTimeScale realTime(1.0);
+    const std::unique_ptr<BrevantImage> image = ShowcaseImage(QStringLiteral("Spiral"), 7, 12, 100, 3);
+    BrevantImageViewDialog dialog(nullptr, image.get());
+    if (!ShowDialog(dialog))
+        return false;
+    dialog.findChild<QPushButton*>(QStringLiteral("play"))->click();
+    auto* frame = dialog.findChild<QSlider*>(QStringLiteral("frame"));
+    // Four frames on, so the picture shows playback under way.
+    if (!WaitFor([&] { return frame->value() >= 4; }))
+        return false;
+    return shooter.Save(QStringLiteral("view.png"), Grab(dialog));
+}
+
+// The "Preview" tab of a folder of six animated images (with their addresses) and a
+// sub-folder, twice: a frame apart, so the two pictures show the tiles playing.
+bool TakePreview(Shooter& shooter)
+{
+    // Real time here: each frame stays long enough for a picture of it.
+    const platform::ScopedTimeScale realTime(1.0);
+    ShowcaseFolder folder(QStringLiteral("Opening"), 41, BREVANTContentPackagePolicy::Instance());
+    const QStringList names = {"Spiral", "Comet", "Tide", "Ember", "Aurora", "Prism"};
+    for (int i = 0; i < names.size(); ++i)
+        folder.Adopt(ShowcaseImage(names[i], i + 1, 12, 400, i).release());
+    folder.AddFolder(QStringLiteral("Encore"), 42);
+    ContentFolderView view;
+    view.setCurrentWidget(view.Preview());
+    view.resize(560, 320);
+    view.SetFolder(&folder);
+    if (!ShowDialog(view))
+        return false;
+    ContentPreview* scene = view.Preview()->Preview();
+    auto* first = dynamic_cast<LEDImageItem*>(scene->Item(0));
+    if (!first)
+        return false;
+    // Start from a fresh frame, so both pictures are taken well inside one.
+    const int start = first->FrameOnShow();
+    if (!WaitFor([&] { return first->FrameOnShow() != start; }))
+        return false;
+    if (!shooter.Save(QStringLiteral("preview.png"), Grab(view)))
+        return false;
+    const int shown = first->FrameOnShow();
+    return WaitFor([&] { return first->FrameOnShow() != shown; })
+        && shooter.Save(QStringLiteral("preview-next.png"), Grab(view));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -255,7 +374,8 @@ int main(int argc, char** argv)
     Shooter shooter(output);
     const auto save = [&](const QString& name, const QPixmap& picture) { return shooter.Save(name, picture); };
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
-        && TakeStock(window, shooter)
+        && TakeStock(window, shooter) && TakeImport(shooter, QDir(data.filePath(QStringLiteral("work"))))
+        && TakeView(shooter) && TakePreview(shooter)
         && screenshots::TakeCreator(&window, QDir(data.path()).filePath(QStringLiteral("media")), save, Grab);
     return taken ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "content/policies/FamilyImport.h"
 #include "content/policies/NamedPolicies.h"
+#include "content/ui/ContentDrop.h"
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
 #include "images/ImageFrames.h"
@@ -13,6 +14,8 @@
 #include "tests/images/ui/DialogTestSupport.h"
 
 #include <QFile>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -49,18 +52,19 @@ protected:
         return path;
     }
 
-    // What the drop of a file does once the content actions exist: the folder's real
-    // import, then the new contents copied into the folder.
+    // The file dropped on the folder as a view drops it: the folder's import, then the new
+    // contents copied in. Answers the folder's new children.
     QList<Content*> Drop(MemoryFolder* folder, const QString& path)
     {
-        QList<Content*> imported = folder->ImportFileFor(&window_, path);
-        QList<ContentBase*> children;
-        for (Content* content : imported)
-            children << content->Clone();
-        if (!children.isEmpty()) {
-            EXPECT_TRUE(folder->AddChild(children, nullptr));
-        }
-        return imported;
+        const int before = folder->ChildCount();
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const bool dropped = ContentDrop::Drop(&window_, folder, &data, Qt::CopyAction);
+        QList<Content*> added;
+        for (int i = before; i < folder->ChildCount(); ++i)
+            added << qobject_cast<Content*>(folder->Child(i));
+        EXPECT_EQ(dropped, !added.isEmpty());
+        return added;
     }
 
     static QPushButton* Button(QWidget* dialog, const QString& text) { return WithText<QPushButton>(dialog, text); }
@@ -122,7 +126,6 @@ TEST_F(PictureImport, APictureOnAFamilyFolderIsImportedThroughTheDialogOfItsFami
     ASSERT_EQ(brevant_->ChildCount(), 1);
     EXPECT_EQ(brevant_->Child(0)->GetName(), QStringLiteral("pic"));
     EXPECT_EQ(typeid(*brevant_->Child(0)), typeid(BrevantImage));
-    qDeleteAll(imported);
 }
 
 TEST_F(PictureImport, CancelImportsNothing)
@@ -155,7 +158,6 @@ TEST_F(PictureImport, TheSecondFamilysFolderUsesItsOwnDialog)
     EXPECT_EQ(image->FrameCount(), 1);
     ASSERT_EQ(cindral_->ChildCount(), 1);
     EXPECT_EQ(typeid(*cindral_->Child(0)), typeid(CindralImage));
-    qDeleteAll(imported);
 }
 
 TEST_F(PictureImport, AClipGivesOneStoredFramePerVideoFrame)
@@ -181,7 +183,6 @@ TEST_F(PictureImport, AClipGivesOneStoredFramePerVideoFrame)
     for (int f = 0; f < image->FrameCount(); ++f)
         total += image->GetFrame(f)->duration;
     EXPECT_EQ(total, 1500);
-    qDeleteAll(imported);
 }
 
 TEST_F(PictureImport, AFileWithoutAFrameOpensNoDialogAndGivesNoImage)
