@@ -2,6 +2,7 @@
 
 #include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
+#include "app/devices/DeviceGui.h"
 #include "app/shell/MainWindowParts.h"
 #include "images/ui/PictureImport.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
@@ -43,6 +44,7 @@ void RegisterProgramParts()
     RegisterQelFamilies();
     RegisterFirmware();
     InstallPictureImport();
+    RegisterDeviceGui();
 }
 
 ProgramSession::ProgramSession()
