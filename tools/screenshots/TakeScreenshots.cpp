@@ -16,11 +16,11 @@
 #include "link/devices/DeviceManager.h"
 #include "link/ui/Preferences.h"
 #include "platform/system/Clock.h"
+#include "tools/screenshots/DeviceScenes.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QListWidget>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QSettings>
@@ -97,15 +97,16 @@ bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter, const bool& discov
         std::fprintf(stderr, "the demo rig's fixtures were not discovered\n");
         return false;
     }
-    // A fixture of the first LED family shows the most.
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("devices"));
-    const QList<QListWidgetItem*> stageLeft = list ? list->findItems(QStringLiteral("Stage left"), Qt::MatchStartsWith)
-                                                   : QList<QListWidgetItem*>();
-    if (!stageLeft.isEmpty()) {
-        list->scrollToItem(stageLeft.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(stageLeft.first()).center());
-    }
-    return shooter.Save(QStringLiteral("devices.png"), Grab(window));
+    return TakeDeviceScenes(window, [&](const QString& name, const QPixmap& picture) {
+        return shooter.Save(name, picture);
+    });
+}
+
+bool TakeTasks(VelmoraMainWindow& window, Shooter& shooter)
+{
+    return TakeTaskScenes(window, [&](const QString& name, const QPixmap& picture) {
+        return shooter.Save(name, picture);
+    });
 }
 
 // The child of `folder` named `name`; null when there is none.
@@ -253,6 +254,6 @@ int main(int argc, char** argv)
     }
     Shooter shooter(output);
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
-        && TakeStock(window, shooter);
+        && TakeStock(window, shooter) && TakeTasks(window, shooter);
     return taken ? 0 : 1;
 }
