@@ -291,3 +291,25 @@ TEST_F(DeviceActionsTest, AnIdentifyWhoseFixtureLeftEndsItsTileAndLeavesTheTable
     ASSERT_TRUE(PollUntil([&] { return Row(k102) != nullptr; }, 30000));
     EXPECT_FALSE(RigResponder(kAt102)->State().identify);
 }
+
+TEST_F(DeviceActionsTest, AFinishWhileAnotherFixturesTableIsShownLeavesThatTable)
+{
+    Select(k301);
+    ChooseEntry(k101, "Enable Identify");
+    ASSERT_EQ(Tiles("Identify Device").size(), 1);
+    QPointer<TaskItem> tile = Tiles("Identify Device").first();
+    ASSERT_TRUE(PollUntil([&] { return RigResponder(kAt101)->State().identify; }, 30000));
+    ASSERT_TRUE(PollUntil([&] { return !tile || tile->GetState() == TaskItem::Finished; }, 30000));
+    EXPECT_EQ(Parameter("Unique ID"), "0x7ff000000301");
+    EXPECT_EQ(Parameter("Identify"), "Off");
+}
+
+TEST_F(DeviceActionsTest, ACommandStillQueuedWhenTheWindowGoesIsDeletedOnceItCompleted)
+{
+    // The family fixtures' content is still being read: the identify waits behind it.
+    ChooseEntry(k301, "Enable Identify");
+    window_.reset();
+    ASSERT_TRUE(PollUntil([&] { return RigResponder(kAt301)->State().identify; }, 30000));
+    // The queue goes on without the window; the command goes with its completion.
+    QCoreApplication::processEvents();
+}
