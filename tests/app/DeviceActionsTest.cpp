@@ -196,6 +196,10 @@ TEST_F(DeviceActionsTest, TheListShowsEveryFixtureInUniqueIdOrder)
     EXPECT_EQ(protocols, (QStringList{"QRV", "RDM", "RDM", "RDM", "RDM"}));
     EXPECT_EQ(list->model()->index(1, 1).data().toString(), "Stage left");
     EXPECT_EQ(list->model()->index(4, 6).data().toString(), "100");
+
+    // A "Devices" row made now has the rows of the fixtures registered already.
+    DeviceManagerNode later(DeviceManager::Instance());
+    EXPECT_EQ(later.rowCount(), 5);
 }
 
 TEST_F(DeviceActionsTest, ChangingTheAddressReachesTheFixtureAndUpdatesRowTableAndTile)
