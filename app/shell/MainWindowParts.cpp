@@ -1,13 +1,19 @@
 #include "app/shell/MainWindowParts.h"
 
 #include "app/shell/IFleetChooser.h"
-#include "app/shell/PlainDeviceGui.h"
+#include "app/tree/Node.h"
 
 namespace {
 
+// A bare "Devices" row (with the default view) and no bottom pane.
+Node* PlainDevicesRow()
+{
+    return new Node(QStringLiteral("Devices"));
+}
+
 struct Parts {
-    MainWindowParts::DevicesRowFactory devicesRow = [](DeviceManager*) { return MakePlainDevicesRow(); };
-    MainWindowParts::TaskListFactory taskList = [](QWidget* parent) { return MakeCommandLogPane(parent); };
+    MainWindowParts::DevicesRowFactory devicesRow;
+    MainWindowParts::TaskListFactory taskList;
     std::shared_ptr<IFleetChooser> chooser;
     MainWindowParts::RootsProvider roots;
 };
@@ -27,7 +33,7 @@ void MainWindowParts::SetDevicesRow(DevicesRowFactory factory)
 
 Node* MainWindowParts::MakeDevicesRow(DeviceManager* registry)
 {
-    return TheParts().devicesRow ? TheParts().devicesRow(registry) : MakePlainDevicesRow();
+    return TheParts().devicesRow ? TheParts().devicesRow(registry) : PlainDevicesRow();
 }
 
 void MainWindowParts::SetTaskList(TaskListFactory factory)
@@ -37,7 +43,7 @@ void MainWindowParts::SetTaskList(TaskListFactory factory)
 
 ITaskList* MainWindowParts::MakeTaskList(QWidget* parent)
 {
-    return TheParts().taskList ? TheParts().taskList(parent) : MakeCommandLogPane(parent);
+    return TheParts().taskList ? TheParts().taskList(parent) : nullptr;
 }
 
 void MainWindowParts::SetFleetChooser(std::shared_ptr<IFleetChooser> chooser)

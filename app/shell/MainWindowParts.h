@@ -20,9 +20,8 @@ struct ContentRoots {
 
 // The pieces of the main window that other parts of the program supply. They are set at
 // start-up (and in tests' set-up), before the window is built; the window asks for them
-// once, as it builds itself. Until the device views are installed, the "Devices" row lists
-// the fixtures with their parameters and device actions, and the bottom pane logs the
-// commands' progress. GUI thread.
+// once, as it builds itself. Until the device views are installed (RegisterDeviceGui), the
+// "Devices" row is a bare row and the window has no bottom pane. GUI thread.
 class MainWindowParts
 {
 public:
@@ -33,7 +32,7 @@ public:
     // The "Devices" top row over the registry (the tree owns it).
     static void SetDevicesRow(DevicesRowFactory factory);
     static Node* MakeDevicesRow(DeviceManager* registry);
-    // The bottom pane, its widget a child of `parent`.
+    // The bottom pane, its widget a child of `parent`; null: none.
     static void SetTaskList(TaskListFactory factory);
     static ITaskList* MakeTaskList(QWidget* parent);
     // The wizards of the fleet commands; none: those commands are not offered.

@@ -2,6 +2,7 @@
 
 #include "firmware/RegisterFirmware.h"
 #include "fixtures/QelFamilies.h"
+#include "app/devices/DeviceGui.h"
 #include "app/shell/MainWindowParts.h"
 #include "content/cache/ContentImageCache.h"
 #include "images/ui/PictureImport.h"
@@ -45,6 +46,7 @@ void RegisterProgramParts()
     RegisterQelFamilies();
     RegisterFirmware();
     InstallPictureImport();
+    RegisterDeviceGui();
 }
 
 ProgramSession::ProgramSession()

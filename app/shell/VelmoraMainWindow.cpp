@@ -2,7 +2,6 @@
 
 #include "app/shell/IFleetChooser.h"
 #include "app/shell/ITaskList.h"
-#include "app/shell/PlainDeviceGui.h"
 #include "app/tree/ContentNodes.h"
 #include "app/tree/NodeTree.h"
 #include "content/ContentFolder.h"
@@ -95,7 +94,6 @@ void VelmoraMainWindow::CreateLayout()
     auto* outer = new QSplitter(Qt::Vertical, central);
     auto* inner = new QSplitter(Qt::Horizontal, central);
     viewStack_ = new QStackedWidget(inner);
-    RegisterPlainDevicesDelegate();
     nodeTree_ = new NodeTree(inner, viewStack_);
 
     devicesRow_ = nodeTree_->AddNode(MainWindowParts::MakeDevicesRow(DeviceManager::Instance()));
@@ -119,7 +117,8 @@ void VelmoraMainWindow::CreateLayout()
     inner->setSizes({kTreeWidth, kWidth - kTreeWidth});
     taskList_ = MainWindowParts::MakeTaskList(this);
     outer->addWidget(inner);
-    outer->addWidget(taskList_->Widget());
+    if (taskList_)
+        outer->addWidget(taskList_->Widget());
     outer->setStretchFactor(0, 3);
     outer->setStretchFactor(1, 1);
     layout->addWidget(outer);

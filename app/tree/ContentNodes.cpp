@@ -128,31 +128,13 @@ void ContentNameNode::AddFolderNode(const ContentFolder* parent, ContentFolder* 
     ContentFolder* folder = Folder();
     if (!folder || parent != folder)
         return;
-    // A queued signal may name a folder that has left again, or one whose row the
-    // constructor already made.
-    if (!content_queries::HoldsChild(folder, added))
-        return;
-    for (int row = 0; row < rowCount(); ++row) {
-        const ContentFolderNode* cell = ContentFolderNode::From(child(row, 0));
-        if (cell && cell->IsFor(added))
-            return;
-    }
-    QList<QStandardItem*> cells;
-    MakeContentFolderRow(cells, added);
-    insertRow(rowCount(), cells);
+    AddFolderRow(this, folder, added);
 }
 
 void ContentNameNode::RemoveFolderNode(const ContentFolder* parent, const ContentFolder* removed)
 {
-    if (!IsFor(parent))
-        return;
-    for (int row = 0; row < rowCount();) {
-        const ContentFolderNode* cell = ContentFolderNode::From(child(row, 0));
-        if (cell && (cell->IsFor(removed) || !cell->Folder()))
-            removeRow(row);
-        else
-            ++row;
-    }
+    if (IsFor(parent))
+        RemoveFolderRows(this, removed);
 }
 
 // ---- ContentAddressNode ----
@@ -297,4 +279,31 @@ void MakeContentFolderRow(QList<QStandardItem*>& cells, ContentFolder* folder)
         cells.append(new ContentAddressNode(folder));
     else
         cells.append(new ContentCapacityNode(folder, capacity));
+}
+
+void AddFolderRow(QStandardItem* cell, ContentFolder* folder, ContentFolder* added)
+{
+    // A queued signal may name a folder that has left again, or one whose row was made
+    // already.
+    if (!content_queries::HoldsChild(folder, added))
+        return;
+    for (int row = 0; row < cell->rowCount(); ++row) {
+        const ContentFolderNode* existing = ContentFolderNode::From(cell->child(row, 0));
+        if (existing && existing->IsFor(added))
+            return;
+    }
+    QList<QStandardItem*> cells;
+    MakeContentFolderRow(cells, added);
+    cell->insertRow(cell->rowCount(), cells);
+}
+
+void RemoveFolderRows(QStandardItem* cell, const ContentFolder* removed)
+{
+    for (int row = 0; row < cell->rowCount();) {
+        const ContentFolderNode* existing = ContentFolderNode::From(cell->child(row, 0));
+        if (existing && (existing->IsFor(removed) || !existing->Folder()))
+            cell->removeRow(row);
+        else
+            ++row;
+    }
 }

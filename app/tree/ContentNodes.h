@@ -144,3 +144,9 @@ public:
 // of its own sub-folders) and its address badge, or, for a fixture content group that
 // can be written, its fill level.
 void MakeContentFolderRow(QList<QStandardItem*>& cells, ContentFolder* folder);
+
+// Below `cell`, the row of `added`, a sub-folder of `folder`; none when `folder` no longer
+// holds it (a queued signal may name a folder that has left again) or the row is there.
+void AddFolderRow(QStandardItem* cell, ContentFolder* folder, ContentFolder* added);
+// Removes the rows below `cell` made for `removed` and those whose folder has died.
+void RemoveFolderRows(QStandardItem* cell, const ContentFolder* removed);

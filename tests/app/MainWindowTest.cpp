@@ -1,7 +1,10 @@
+#include "app/devices/DeviceNodes.h"
+#include "app/devices/DeviceViews.h"
 #include "app/shell/MainWindowParts.h"
-#include "app/shell/PlainDeviceGui.h"
 #include "app/shell/ProgramSession.h"
 #include "app/shell/VelmoraMainWindow.h"
+#include "app/tasks/TaskItem.h"
+#include "app/tasks/TaskView.h"
 #include "app/tree/ContentNodes.h"
 #include "app/tree/NodeTree.h"
 #include "content/operations/ContentOperation.h"
@@ -24,7 +27,6 @@
 #include "tests/link/PollUntil.h"
 
 #include <QDir>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QStackedWidget>
@@ -150,7 +152,7 @@ TEST_F(MainWindowTest, StartsWithItsMenusRowsAndTheDevicesViewAndDiscovers)
     EXPECT_EQ(FindAction(*window_, "C&lone Devices")->statusTip(), "Clone content to devices");
 
     EXPECT_EQ(TopRows(), (QStringList{"Devices", "User Content", "Stock Content", "Mosavra Content"}));
-    EXPECT_NE(qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget()), nullptr);
+    EXPECT_NE(qobject_cast<DeviceListView*>(window_->ViewStack()->currentWidget()), nullptr);
     EXPECT_FALSE(window_->Tree()->currentIndex().isValid());
 
     // The discovery queued at start finds the fixtures.
@@ -239,24 +241,32 @@ TEST_F(MainWindowTest, CommandsWithoutAChooserAreNotOfferedAndAboutAsksIt)
     EXPECT_TRUE(FindAction(*window_, "Exit")->isEnabled());
 }
 
-TEST_F(MainWindowTest, ThePlainDevicesViewListsTheFixturesAndTheLogFollowsTheCommands)
+TEST_F(MainWindowTest, TheDevicesRowListsTheFixturesAndTheTaskListFollowsTheDiscovery)
 {
     Open(kTwoBrevantsAndAPlainFixture);
-    auto* view = qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget());
-    ASSERT_NE(view, nullptr);
-    auto* list = view->findChild<QListWidget*>("devices");
-    ASSERT_TRUE(PollUntil([&] { return list->count() == 3; }, 30000));
-    EXPECT_TRUE(list->item(0)->text().contains("7FF0:00000101")) << list->item(0)->text().toStdString();
-    EXPECT_TRUE(list->item(2)->text().contains("(DMX 100)"));
-    auto* log = window_->findChild<QTextEdit*>("log");
-    ASSERT_NE(log, nullptr);
-    ASSERT_TRUE(PollUntil([&] { return log->toPlainText().contains("RDM Discovery: Finished!"); }));
+    auto* list = qobject_cast<DeviceListView*>(window_->ViewStack()->currentWidget());
+    ASSERT_NE(list, nullptr);
+    auto* tasks = dynamic_cast<TaskView*>(window_->TaskList());
+    ASSERT_NE(tasks, nullptr);
+    // The discovery queued at start has its tile, which goes once it has finished cleanly.
+    ASSERT_EQ(tasks->Tasks().size(), 1);
+    QPointer<TaskItem> tile = tasks->Tasks().first();
+    EXPECT_EQ(tile->Title(), "Fixture Discovery");
+    QStringList lines;
+    QObject::connect(tile, &TaskItem::textAdded, [&](const QString& text) { lines << text; });
 
-    list->setCurrentRow(2);
-    EXPECT_EQ(view->SelectedUid(), 0x7ff0'0000'0301ull);
-    view->OnIdentify();
-    ASSERT_TRUE(PollUntil([&] { return RigResponder(2)->State().identify; }));
-    EXPECT_FALSE(RigResponder(0)->State().identify);
+    ASSERT_TRUE(PollUntil([&] { return list->model()->rowCount() == 3; }, 30000));
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), "7ff000000101");
+    EXPECT_EQ(list->model()->index(2, 6).data().toString(), "100");
+    ASSERT_TRUE(PollUntil([&] { return tasks->Tasks().isEmpty(); }, 30000));
+    EXPECT_TRUE(lines.contains("RDM Discovery: Finished!")) << lines.join(" / ").toStdString();
+
+    // The fixtures' rows below the "Devices" row, sorted by model name.
+    QStandardItem* devices = window_->Tree()->Model()->itemFromIndex(window_->DevicesRow());
+    ASSERT_EQ(devices->rowCount(), 3);
+    EXPECT_EQ(devices->child(0, 0)->text(), "BREVANT (0x7ff000000102)");
+    EXPECT_EQ(devices->child(1, 0)->text(), "BREVANT (Stage left)");
+    EXPECT_EQ(devices->child(2, 1)->text(), "100");
 }
 
 TEST_F(MainWindowTest, ContentOperationsShowTheirBoxesOverTheWindowWhileItLives)
@@ -301,21 +311,20 @@ TEST_F(MainWindowTest, AFamilyFixturesParametersEndWithItsContentRows)
 {
     const QByteArray rig = ContentRig().toUtf8();
     Open(rig.constData());
-    auto* view = qobject_cast<PlainDeviceView*>(window_->ViewStack()->currentWidget());
-    ASSERT_NE(view, nullptr);
-    auto* list = view->findChild<QListWidget*>("devices");
-    ASSERT_TRUE(PollUntil([&] { return list->count() == 2; }, 30000));
+    ASSERT_TRUE(WaitForDevices(2));
     auto* fixture = qobject_cast<QelRDM*>(DeviceManager::Instance()->FindDevice(0x7FF0'0000'0101ull));
     ASSERT_TRUE(fixture);
-
-    // Showing the fixture builds its content tree, which then reads the fixture's content.
-    list->setCurrentRow(0);
+    // Its row built the fixture's content tree, which then reads the fixture's content.
+    QStandardItem* devices = window_->Tree()->Model()->itemFromIndex(window_->DevicesRow());
+    ASSERT_EQ(devices->rowCount(), 2);
+    const QModelIndex row = devices->child(0, 0)->index();
     ASSERT_TRUE(PollUntil([&] { return fixture->UserGroup()->ContentCount() == 200 &&
                                        fixture->MosavraGroup()->ContentCount() == 60; }, 60000));
-    list->setCurrentRow(1);
-    list->setCurrentRow(0);
+    window_->Tree()->setCurrentIndex(row);
 
-    QAbstractItemModel* table = view->findChild<QTableView*>("parameters")->model();
+    auto* view = qobject_cast<DeviceView*>(window_->ViewStack()->currentWidget());
+    ASSERT_NE(view, nullptr);
+    QAbstractItemModel* table = view->model();
     const int rows = table->rowCount();
     ASSERT_GE(rows, 6);
     QStringList lastRows;

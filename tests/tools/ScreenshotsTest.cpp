@@ -76,7 +76,7 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
 
     const QImage banner(":/Resources/banner-left.png");
     ASSERT_FALSE(banner.isNull());
-    for (const char* name : {"devices.png", "library.png", "stock.png"}) {
+    for (const char* name : {"devices.png", "device.png", "menu.png", "library.png", "stock.png", "tasks.png"}) {
         SCOPED_TRACE(name);
         const QImage shot(QDir(output.path()).filePath(name));
         ASSERT_FALSE(shot.isNull());
@@ -119,4 +119,26 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
     EXPECT_GT(Count(expanded, sun), Count(creator, sun));
     EXPECT_EQ(Count(playing, sun), 0);
     EXPECT_EQ(playing.size(), creator.size());
+
+    // The open menu changes the picture of the fixture's view.
+    const QImage device(QDir(output.path()).filePath("device.png"));
+    const QImage menu(QDir(output.path()).filePath("menu.png"));
+    EXPECT_NE(device, menu);
+    // The failed tile's log: its error line on its colour.
+    const QImage log = QImage(QDir(output.path()).filePath("task-log.png")).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(log.size(), QSize(500, 500));
+    bool errorLine = false;
+    for (int y = 0; y < log.height() && !errorLine; ++y)
+        for (int x = 0; x < log.width() && !errorLine; ++x)
+            errorLine = log.pixel(x, y) == qRgb(255, 192, 192);
+    EXPECT_TRUE(errorLine);
+    // The task list: six tiles below the views, one of them in the failed tile's red.
+    const QImage tasks = QImage(QDir(output.path()).filePath("tasks.png")).convertToFormat(QImage::Format_RGB32);
+    int redPixels = 0;
+    for (int y = tasks.height() - 120; y < tasks.height(); ++y)
+        for (int x = 0; x < 30; ++x) {
+            const QColor colour(tasks.pixel(x, y));
+            redPixels += colour.red() > 150 && colour.green() < 100 && colour.blue() < 100;
+        }
+    EXPECT_GT(redPixels, 10) << "a red dial";
 }

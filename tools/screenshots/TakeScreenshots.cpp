@@ -29,11 +29,11 @@
 #include "platform/system/Clock.h"
 #include "tools/screenshots/CreatorScenes.h"
 #include "tools/screenshots/ShowcaseFolder.h"
+#include "tools/screenshots/DeviceScenes.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -113,15 +113,16 @@ bool TakeDevices(VelmoraMainWindow& window, Shooter& shooter, const bool& discov
         std::fprintf(stderr, "the demo rig's fixtures were not discovered\n");
         return false;
     }
-    // A fixture of the first LED family shows the most.
-    auto* list = window.findChild<QListWidget*>(QStringLiteral("devices"));
-    const QList<QListWidgetItem*> stageLeft = list ? list->findItems(QStringLiteral("Stage left"), Qt::MatchStartsWith)
-                                                   : QList<QListWidgetItem*>();
-    if (!stageLeft.isEmpty()) {
-        list->scrollToItem(stageLeft.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(stageLeft.first()).center());
-    }
-    return shooter.Save(QStringLiteral("devices.png"), Grab(window));
+    return TakeDeviceScenes(window, [&](const QString& name, const QPixmap& picture) {
+        return shooter.Save(name, picture);
+    });
+}
+
+bool TakeTasks(VelmoraMainWindow& window, Shooter& shooter)
+{
+    return TakeTaskScenes(window, [&](const QString& name, const QPixmap& picture) {
+        return shooter.Save(name, picture);
+    });
 }
 
 // The child of `folder` named `name`; null when there is none.
@@ -375,7 +376,7 @@ int main(int argc, char** argv)
     const auto save = [&](const QString& name, const QPixmap& picture) { return shooter.Save(name, picture); };
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
         && TakeStock(window, shooter) && TakeImport(shooter, QDir(data.filePath(QStringLiteral("work"))))
-        && TakeView(shooter) && TakePreview(shooter)
+        && TakeView(shooter) && TakePreview(shooter) && TakeTasks(window, shooter)
         && screenshots::TakeCreator(&window, QDir(data.path()).filePath(QStringLiteral("media")), save, Grab);
     return taken ? 0 : 1;
 }
