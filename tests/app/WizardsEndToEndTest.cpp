@@ -233,12 +233,13 @@ protected:
     QStringList savedFirmware_;
 };
 
-// Ticks the rows of the current page's list whose column `column` reads one of `texts`.
+// Ticks the rows with a check box on the current page whose column `column` reads one of
+// `texts`, and unticks the others.
 void Tick(QWizard* wizard, int column, const QStringList& texts)
 {
     QTreeWidget* list = ListOf(wizard);
     for (QTreeWidgetItem* row : list->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive, column)) {
-        if (row->flags() & Qt::ItemIsUserCheckable)
+        if (row->data(0, Qt::CheckStateRole).isValid())
             row->setCheckState(0, texts.contains(row->text(column)) ? Qt::Checked : Qt::Unchecked);
     }
 }
