@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QWizard>

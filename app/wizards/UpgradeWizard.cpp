@@ -31,17 +31,22 @@ UpgradeWizard::UpgradeWizard(QWidget* parent, const QList<Device*>& devices) : Q
 {
     setWindowTitle(QStringLiteral("Software Upgrade Wizard"));
     setOptions(options() | QWizard::NoBackButtonOnStartPage);
-    QList<Device*> upgradable;
-    for (Device* device : devices) {
-        if (device && device->IsUpgradable())
-            upgradable.append(device);
-    }
-    offered_ = new LiveDevices(upgradable, this);
+    offered_ = new LiveDevices(Upgradable(devices), this);
     groups_ = new ModelGroups(offered_, this);
     connect(offered_, &LiveDevices::Gone, this, [this](int place) { upgradePlaces_.removeAll(place); });
     setPage(kModelPage, new UpgradeModelPage(this));
     setPage(kFilePage, new UpgradeFirmwareFilePage(this));
     setPage(kDevicePage, new UpgradeDevicePage(this));
+}
+
+QList<Device*> UpgradeWizard::Upgradable(const QList<Device*>& devices)
+{
+    QList<Device*> upgradable;
+    for (Device* device : devices) {
+        if (device && device->IsUpgradable())
+            upgradable.append(device);
+    }
+    return upgradable;
 }
 
 QList<Device*> UpgradeWizard::GetUpgradableDevices() const

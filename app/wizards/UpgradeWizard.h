@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QMap>
 #include <QString>
 #include <QWizard>
 #include <QWizardPage>
@@ -28,6 +27,9 @@ class UpgradeWizard : public QWizard
     Q_OBJECT
 public:
     UpgradeWizard(QWidget* parent, const QList<Device*>& devices);
+
+    // The fixtures of `devices` the wizard offers: the upgradable ones, in order.
+    static QList<Device*> Upgradable(const QList<Device*>& devices);
 
     // The upgradable fixtures of the list given, still here, in the order given.
     QList<Device*> GetUpgradableDevices() const;

@@ -79,12 +79,7 @@ std::optional<FleetChoice> WizardFleetChooser::ChooseClone(QWidget* parent, cons
 
 QList<Device*> WizardFleetChooser::UpgradableDevices(const QList<Device*>& devices)
 {
-    QList<Device*> upgradable;
-    for (Device* device : devices) {
-        if (device && device->IsUpgradable())
-            upgradable.append(device);
-    }
-    return upgradable;
+    return UpgradeWizard::Upgradable(devices);
 }
 
 std::optional<FleetChoice> WizardFleetChooser::ChooseUpgrade(QWidget* parent, const QList<Device*>& devices)
