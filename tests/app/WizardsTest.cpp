@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <gtest/gtest-spi.h>
 
 using namespace wizard_test;
 using testing_env::UiStepDriver;
@@ -463,4 +464,20 @@ TEST_F(WizardTest, AboutShowsTheProgramsAndThePackagesVersions)
     UiStepDriver ui;
     ui.Modal<AboutDialog>([](AboutDialog* dialog) { dialog->findChild<QPushButton*>()->click(); });
     EXPECT_EQ(about.exec(), QDialog::Accepted);
+}
+
+// The driver the wizards' tests use: a step that never finds its widget fails the test and
+// closes what is open instead, so that the test goes on.
+TEST(UiStepDriver, AStepThatFindsNothingFailsTheTestAndClosesWhatIsOpen)
+{
+    QDialog other;
+    int result = -1;
+    EXPECT_NONFATAL_FAILURE(
+        {
+            UiStepDriver ui(50);
+            ui.Modal<QMessageBox>([](QMessageBox* box) { box->accept(); });
+            result = other.exec();
+        },
+        "no QMessageBox opened in time; open: QDialog");
+    EXPECT_EQ(result, QDialog::Rejected);
 }
