@@ -5,6 +5,7 @@
 #include "app/shell/MainWindowParts.h"
 #include "app/tasks/TaskView.h"
 #include "app/tree/NodeTree.h"
+#include "app/wizards/WizardFleetChooser.h"
 
 void RegisterDeviceGui()
 {
@@ -14,4 +15,5 @@ void RegisterDeviceGui()
     NodeTree::RegisterDelegate("DeviceAddressNode", [](NodeTree* tree) { return new DeviceDelegate(tree); });
     MainWindowParts::SetDevicesRow([](DeviceManager* registry) { return new DeviceManagerNode(registry); });
     MainWindowParts::SetTaskList([](QWidget* parent) { return new TaskView(parent); });
+    RegisterWizards();
 }

@@ -5,6 +5,7 @@
 #include "app/devices/DeviceGui.h"
 #include "app/shell/MainWindowParts.h"
 #include "content/cache/ContentImageCache.h"
+#include "content/ui/ContentActions.h"
 #include "images/ui/PictureImport.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/stock/StockContentRoot.h"
@@ -13,6 +14,7 @@
 #include "link/devices/DeviceManager.h"
 #include "link/feedback/Feedback.h"
 #include "machine/Machine.h"
+#include "mosavra/MosavraCreator.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -46,6 +48,7 @@ void RegisterProgramParts()
     RegisterQelFamilies();
     RegisterFirmware();
     InstallPictureImport();
+    ContentFolderNewAction::SetMosavraCreator(&OpenMosavraCreator);
     RegisterDeviceGui();
 }
 

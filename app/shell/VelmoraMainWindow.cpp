@@ -9,6 +9,7 @@
 #include "content/ContentProtection.h"
 #include "content/operations/ContentOperation.h"
 #include "content/operations/ContentSyncOperation.h"
+#include "content/ui/ContentActions.h"
 #include "fixtures/commands/QelContentDownloadCommand.h"
 #include "fixtures/operations/ContentDeleteAllOperations.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
@@ -160,6 +161,7 @@ void VelmoraMainWindow::CreateActions()
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     createMosavraAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("C&reate..."), tr("Ctrl+R"),
                                       QStringLiteral("Create New Mosavra"));
+    connect(createMosavraAction_, &QAction::triggered, this, &VelmoraMainWindow::OnCreateMosavra);
     updateMosavraContentAction_ = MakeAction(":/Resources/fixture-content-16.png", tr("Update &Mosavra Content"),
                                              tr("Ctrl+P"), QStringLiteral("Update Mosavra Content"));
     connect(updateMosavraContentAction_, &QAction::triggered, this, &VelmoraMainWindow::OnUpdateMosavraContent);
@@ -195,8 +197,7 @@ void VelmoraMainWindow::UpdateActions()
     updateMosavraContentAction_->setEnabled(chooser && roots_.mosavra);
     deleteAllMosavraContentAction_->setEnabled(chooser);
     aboutAction_->setEnabled(chooser);
-    // Not offered yet: the creator is not part of the window.
-    createMosavraAction_->setEnabled(false);
+    createMosavraAction_->setEnabled(bool(ContentFolderNewAction::InstalledMosavraCreator()));
 }
 
 std::optional<FleetChoice> VelmoraMainWindow::ChooseFor(const FleetQuestion& ask)
@@ -395,6 +396,13 @@ void VelmoraMainWindow::OnClone()
     operation.SetSource(choice->source);
     operation.SetTargets(targets);
     RunOperation(operation);
+}
+
+void VelmoraMainWindow::OnCreateMosavra()
+{
+    // Held by value: the creator installed may be replaced while it runs.
+    if (const std::function<void(QWidget*)> creator = ContentFolderNewAction::InstalledMosavraCreator())
+        creator(this);
 }
 
 void VelmoraMainWindow::OnAbout()

@@ -49,6 +49,7 @@ public slots:
     void OnDeleteAllMosavraContent();
     void OnClone();
     void OnUpdateMosavraContent();
+    void OnCreateMosavra();
     void OnAbout();
     void DisplayInformationBox(QString title, QString message);
 

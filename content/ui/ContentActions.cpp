@@ -362,6 +362,11 @@ void ContentFolderNewAction::SetMosavraCreator(std::function<void(QWidget*)> cre
     MosavraCreator() = std::move(creator);
 }
 
+std::function<void(QWidget*)> ContentFolderNewAction::InstalledMosavraCreator()
+{
+    return MosavraCreator();
+}
+
 void ContentFolderNewAction::execute()
 {
     if (!IsApplicable(folder_, kind_))
@@ -369,7 +374,7 @@ void ContentFolderNewAction::execute()
     const QString kindName = folder_->NewChildTypeName(kind_);
     if (IsMosavraPackage(folder_)) {
         // The creator stores its own results. Held by value: it may be replaced meanwhile.
-        const std::function<void(QWidget*)> creator = MosavraCreator();
+        const std::function<void(QWidget*)> creator = InstalledMosavraCreator();
         creator(parentWidget());
         return;
     }

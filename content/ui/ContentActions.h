@@ -150,6 +150,8 @@ public:
     // Installs the Mosavra creator, opened modally over the given parent; an empty
     // function removes it.
     static void SetMosavraCreator(std::function<void(QWidget*)> creator);
+    // The installed creator; empty when there is none.
+    static std::function<void(QWidget*)> InstalledMosavraCreator();
 
 public slots:
     void execute() override;

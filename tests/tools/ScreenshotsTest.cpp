@@ -56,6 +56,19 @@ int DifferentPixels(const QImage& a, const QImage& b)
     return different;
 }
 
+// Whether any pixel of `image` is a strong red, as the Mosavra address badges are.
+bool HasRed(const QImage& image)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QColor pixel = rgb.pixelColor(x, y);
+            if (pixel.red() > 200 && pixel.green() < 40 && pixel.blue() < 40)
+                return true;
+        }
+    return false;
+}
+
 } // namespace
 
 // The screenshot tool on a virtual display writes each of its pictures: the main window at
@@ -141,4 +154,26 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
             redPixels += colour.red() > 150 && colour.green() < 100 && colour.blue() < 100;
         }
     EXPECT_GT(redPixels, 10) << "a red dial";
+
+    // Every page of the six wizards at the wizards' size; the Mosavra lists show their red
+    // badges, the others none.
+    for (const char* name : {"stock-content-model.png", "stock-content-devices.png", "mosavra-update-model.png",
+                             "mosavra-update-devices.png", "delete-user-content-model.png",
+                             "delete-user-content-devices.png", "delete-mosavra-content-model.png",
+                             "delete-mosavra-content-devices.png", "clone-source.png", "clone-destination.png",
+                             "upgrade-model.png", "upgrade-file.png", "upgrade-devices.png"}) {
+        SCOPED_TRACE(name);
+        const QImage shot(QDir(output.path()).filePath(name));
+        ASSERT_FALSE(shot.isNull());
+        EXPECT_EQ(shot.size(), QSize(600, 440));
+        EXPECT_EQ(HasRed(shot), QString(name).contains("mosavra") && QString(name).contains("devices"));
+    }
+
+    // The About box: its picture fills it, from the top-left corner.
+    const QImage about(QDir(output.path()).filePath("about.png"));
+    const QImage aboutPicture(":/Resources/about.png");
+    ASSERT_FALSE(about.isNull());
+    ASSERT_FALSE(aboutPicture.isNull());
+    EXPECT_EQ(about.size(), aboutPicture.size());
+    EXPECT_EQ(RowOf(about, aboutPicture.copy(0, 0, 60, 20), 1), 0);
 }

@@ -3,10 +3,10 @@
 #include "images/BrevantImage.h"
 #include "mosavra/MosavraDialog.h"
 #include "mosavra/TemplateFile.h"
+#include "tools/screenshots/Shooting.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QLinearGradient>
 #include <QListView>
@@ -16,7 +16,6 @@
 #include <cmath>
 #include <cstdio>
 
-namespace screenshots {
 namespace {
 
 // A 640 × 480 evening sky over a stage: something whose colours the fixtures' samples show.
@@ -84,18 +83,6 @@ bool WriteTemplates()
     return TemplateFile::Write(TemplateFile::DefaultPath(), templates);
 }
 
-bool Settle(const std::function<bool()>& done, int limitMs = 20000)
-{
-    QDeadlineTimer limit(limitMs);
-    while (!done()) {
-        if (limit.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    QCoreApplication::processEvents();
-    return true;
-}
-
 bool Fail(const char* what)
 {
     std::fprintf(stderr, "creator: %s\n", what);
@@ -110,7 +97,7 @@ void Tick(QWidget* dialog, const char* box)
 
 } // namespace
 
-bool TakeCreator(QWidget* parent, const QString& mediaFolder, const SavePicture& save, const GrabWidget& grab)
+bool TakeCreatorScenes(QWidget* parent, const QString& mediaFolder, Shooter& shooter)
 {
     const QString picture = MakePicture(mediaFolder);
     const QString clip = MakeClip(mediaFolder);
@@ -142,8 +129,8 @@ bool TakeCreator(QWidget* parent, const QString& mediaFolder, const SavePicture&
                       QPoint(int(std::lround(centre.x() * canvas->width())), int(std::lround(centre.y() * canvas->height()))));
     if (dialog.Selection().size() != 1)
         return Fail("the fixture could not be selected");
-    Settle([] { return true; });
-    if (!save(QStringLiteral("creator.png"), grab(dialog)))
+    QCoreApplication::processEvents();
+    if (!shooter.Save(QStringLiteral("creator.png"), Grab(dialog)))
         return false;
 
     auto* expand = dialog.findChild<QAbstractButton*>(QStringLiteral("expandButton"));
@@ -152,11 +139,11 @@ bool TakeCreator(QWidget* parent, const QString& mediaFolder, const SavePicture&
     // The window takes its new size a moment after the click.
     const QSize collapsed = dialog.size();
     expand->click();
-    Settle([&] { return dialog.IsExpanded() && dialog.size() != collapsed; }, 3000);
-    if (!save(QStringLiteral("creator-expanded.png"), grab(dialog)))
+    WaitFor([&] { return dialog.IsExpanded() && dialog.size() != collapsed; });
+    if (!shooter.Save(QStringLiteral("creator-expanded.png"), Grab(dialog)))
         return false;
     expand->click();
-    Settle([&] { return !dialog.IsExpanded(); });
+    WaitFor([&] { return !dialog.IsExpanded(); });
 
     if (!dialog.OpenMedia(clip))
         return Fail("the clip was not taken");
@@ -165,12 +152,10 @@ bool TakeCreator(QWidget* parent, const QString& mediaFolder, const SavePicture&
         return Fail("the clip cannot be played");
     play->click();
     auto* slider = dialog.findChild<QSlider*>(QStringLiteral("frameSlider"));
-    if (!slider || !Settle([&] { return slider->value() >= 5; }))
+    if (!slider || !WaitFor([&] { return slider->value() >= 5; }))
         return Fail("the clip does not play");
-    const bool taken = save(QStringLiteral("creator-playing.png"), grab(dialog));
+    const bool taken = shooter.Save(QStringLiteral("creator-playing.png"), Grab(dialog));
     play->click();
     dialog.reject();
     return taken;
 }
-
-} // namespace screenshots

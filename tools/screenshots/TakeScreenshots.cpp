@@ -30,6 +30,8 @@
 #include "tools/screenshots/CreatorScenes.h"
 #include "tools/screenshots/ShowcaseFolder.h"
 #include "tools/screenshots/DeviceScenes.h"
+#include "tools/screenshots/Shooting.h"
+#include "tools/screenshots/WizardScenes.h"
 #include "tools/stock_content/StockContent.h"
 
 #include <QDeadlineTimer>
@@ -50,48 +52,6 @@ namespace {
 
 // Fast enough that discovery's ten-second wake-up takes a tenth of a second.
 constexpr double kTimeScale = 0.01;
-// Real time the tool gives any one step before it gives up.
-constexpr int kStepLimitMs = 60000;
-
-bool WaitFor(const std::function<bool()>& done)
-{
-    QDeadlineTimer limit(kStepLimitMs);
-    while (!done()) {
-        if (limit.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-// The window's client area as the screen shows it now.
-QPixmap Grab(QWidget& window)
-{
-    window.repaint();
-    QCoreApplication::processEvents();
-    const QRect area = window.geometry();
-    return window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-}
-
-class Shooter
-{
-public:
-    explicit Shooter(const QString& folder) : folder_(folder) {}
-
-    bool Save(const QString& name, const QPixmap& picture)
-    {
-        const QString path = QDir(folder_).filePath(name);
-        if (picture.isNull() || !picture.save(path, "PNG")) {
-            std::fprintf(stderr, "%s: cannot write the picture\n", qPrintable(path));
-            return false;
-        }
-        return true;
-    }
-
-private:
-    QString folder_;
-};
-
 // Every data folder of the program, in a temporary folder of its own.
 void UseFolders(const QTemporaryDir& data)
 {
@@ -373,10 +333,10 @@ int main(int argc, char** argv)
         return 1;
     }
     Shooter shooter(output);
-    const auto save = [&](const QString& name, const QPixmap& picture) { return shooter.Save(name, picture); };
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
         && TakeStock(window, shooter) && TakeImport(shooter, QDir(data.filePath(QStringLiteral("work"))))
-        && TakeView(shooter) && TakePreview(shooter) && TakeTasks(window, shooter)
-        && screenshots::TakeCreator(&window, QDir(data.path()).filePath(QStringLiteral("media")), save, Grab);
+        && TakeView(shooter) && TakePreview(shooter) && TakeWizardScenes(window, shooter)
+        && TakeTasks(window, shooter)
+        && TakeCreatorScenes(&window, QDir(data.path()).filePath(QStringLiteral("media")), shooter);
     return taken ? 0 : 1;
 }
