@@ -65,7 +65,6 @@ protected:
     {
         WidgetRigTest::SetUp();
         Preferences::SetFolder(testing_env::TemporaryRoot());
-        MainWindowParts::SetFleetChooser(chooser_);
         MainWindowParts::SetContentRoots([this] { return ContentRoots{&user_, &stock_, &mosavra_}; });
     }
     void TearDown() override
@@ -82,6 +81,8 @@ protected:
         BootRig(rig);
         // After the boot: the registry they set up must use the booted computer's queue.
         RegisterProgramParts();
+        // The test answers the fleet commands' choices in place of the wizards.
+        MainWindowParts::SetFleetChooser(chooser_);
         window_ = std::make_unique<VelmoraMainWindow>();
     }
     bool WaitForDevices(int count)
@@ -224,6 +225,30 @@ TEST_F(MainWindowTest, CloneRefusesAnEmptyLibraryAndRunsTheChosenSynchronisation
     EXPECT_EQ(copied->ChildCount(), 1);
     EXPECT_FALSE(held) << "the hold lasts until the run is over, not longer";
     EXPECT_FALSE(failed);
+}
+
+// The Mosavra menu's first command opens the creator installed at start-up, modally over
+// the window; closing it keeps its templates in the user library.
+TEST_F(MainWindowTest, CreateOpensTheMosavraCreatorWhichSavesItsTemplatesWhenClosed)
+{
+    QTemporaryDir library;
+    const QStringList savedLibrary = QDir::searchPaths(QStringLiteral("ContentLibraryRoot"));
+    QDir::setSearchPaths(QStringLiteral("ContentLibraryRoot"), {library.path()});
+    Open(kEmptyLine);
+    QAction* create = FindAction(*window_, "C&reate...");
+    ASSERT_NE(create, nullptr);
+    EXPECT_TRUE(create->isEnabled());
+    QString title;
+    testing_env::ModalDialogDriver dialogs;
+    dialogs.Then<QDialog>([&](QDialog* creator) {
+        title = creator->windowTitle();
+        creator->reject();
+    });
+    create->trigger();
+    EXPECT_TRUE(dialogs.Done());
+    EXPECT_EQ(title, "Mosavra Creator");
+    EXPECT_TRUE(QFile::exists(QDir(library.path()).filePath("templates.xml")));
+    QDir::setSearchPaths(QStringLiteral("ContentLibraryRoot"), savedLibrary);
 }
 
 TEST_F(MainWindowTest, CommandsWithoutAChooserAreNotOfferedAndAboutAsksIt)

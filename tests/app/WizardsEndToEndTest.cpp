@@ -9,7 +9,6 @@
 #include "app/wizards/CloneWizard.h"
 #include "app/wizards/FleetWizards.h"
 #include "app/wizards/UpgradeWizard.h"
-#include "app/wizards/WizardFleetChooser.h"
 #include "content/ContentMutex.h"
 #include "content/Content.h"
 #include "fixtures/QelRDM.h"
@@ -140,11 +139,11 @@ protected:
         mosavra_ = std::make_unique<MosavraContentLibraryRoot>(mosavraFolder_.path());
         user_ = std::make_unique<ContentLibraryRoot>(userFolder_.path());
         MainWindowParts::SetContentRoots([this] { return ContentRoots{user_.get(), stock_.get(), mosavra_.get()}; });
-        MainWindowParts::SetTaskList([this](QWidget*) { return &tasks_; });
         const QByteArray rig = Rig().toUtf8();
         BootRig(rig.constData());
         RegisterProgramParts();
-        RegisterWizards();
+        // The tasks are recorded in place of the task list's tiles.
+        MainWindowParts::SetTaskList([this](QWidget*) { return &tasks_; });
         window_ = std::make_unique<VelmoraMainWindow>();
         ASSERT_TRUE(PollUntil([] { return DeviceManager::Instance()->Devices().size() == 5; }, 30000));
         for (quint64 uid : {k101, k102})
