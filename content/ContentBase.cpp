@@ -5,6 +5,17 @@
 
 ContentBase::ContentBase(ContentFolder* parent) : parent_(parent) {}
 
+QString ContentBase::CutName(const QString& name, int length)
+{
+    if (length <= 0)
+        return QString();
+    if (name.size() <= length)
+        return name;
+    if (name.at(length - 1).isHighSurrogate() && name.at(length).isLowSurrogate())
+        --length;
+    return name.left(length);
+}
+
 ContentBase::~ContentBase()
 {
     // The clipboard payload names nodes by address: this node must leave it before its
@@ -27,7 +38,7 @@ bool ContentBase::SetName(const QString& name)
 {
     ContentLocker lock(&ContentMutex);
     const QString oldName = name_;
-    name_ = name.left(kMaxNameLength);
+    name_ = CutName(name);
     emit NameChanged(this, oldName);
     return true;
 }
