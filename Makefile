@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test check-sanitizers bench screenshots clean
+.PHONY: all deps configure build run test check-sanitizers fuzz bench screenshots clean
 
 all: build
 
@@ -56,10 +56,23 @@ check-sanitizers: deps
 	$(SANITIZER_ENV) cmake --build $(SANITIZER_BUILD_DIR) -j $(JOBS)
 	cd $(SANITIZER_BUILD_DIR) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# The libFuzzer targets of fuzz/, built with clang (coverage instrumentation, AddressSanitizer,
+# UndefinedBehaviorSanitizer) in a build folder of their own; each then runs for SECONDS
+# seconds (FUZZ_PARALLEL at a time), and any finding fails. FUZZERS names some targets only.
+FUZZ_BUILD_DIR ?= $(BUILD_DIR)-fuzz
+SECONDS ?= 60
+FUZZ_PARALLEL ?= 1
+FUZZERS ?=
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	ASAN_OPTIONS=detect_leaks=0 cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target fuzz
+	fuzz/run-fuzzers $(FUZZ_BUILD_DIR) $(SECONDS) $(FUZZ_PARALLEL) $(FUZZERS)
+
 bench: deps
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR)-bench -j $(JOBS)
 	@for b in $(BUILD_DIR)-bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 clean:
-	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(SANITIZER_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(SANITIZER_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -5,6 +5,17 @@
 
 ContentBase::ContentBase(ContentFolder* parent) : parent_(parent) {}
 
+QString ContentBase::CutName(const QString& name, int length)
+{
+    if (length <= 0)
+        return QString();
+    if (name.size() <= length)
+        return name;
+    if (name.at(length - 1).isHighSurrogate() && name.at(length).isLowSurrogate())
+        --length;
+    return name.left(length);
+}
+
 ContentBase::~ContentBase()
 {
     // First of all: the node's handle goes, so that no payload can find it from here on,
@@ -27,7 +38,7 @@ bool ContentBase::SetName(const QString& name)
 {
     ContentLocker lock(&ContentMutex);
     const QString oldName = name_;
-    name_ = name.left(kMaxNameLength);
+    name_ = CutName(name);
     emit NameChanged(this, oldName);
     return true;
 }

@@ -24,6 +24,9 @@ class ContentBase : public QObject
 public:
     // Names longer than this are cut by SetName.
     static constexpr int kMaxNameLength = 16;
+    // The first `length` characters of `name` (UTF-16 units), one fewer where the cut would
+    // split a surrogate pair: half a character can be written to no file.
+    static QString CutName(const QString& name, int length = kMaxNameLength);
 
     // `parent` only records the node's place; adding the node to the parent's children
     // is the concrete folder's business.
@@ -32,7 +35,7 @@ public:
 
     virtual bool IsReadOnly();
     virtual QString GetName() const;
-    // Stores the first 16 characters of `name` and emits NameChanged with the old name.
+    // Stores CutName(name) and emits NameChanged with the old name.
     virtual bool SetName(const QString& name);
     virtual int GetAddress() const;
     // Stores the address without a range check (ranges are the folder's business) and

@@ -16,12 +16,20 @@ QString Problem(const QString& name)
     // The directory's own configuration file would be taken, or lost under a folder.
     if (name.compare(LibraryConfig::kFileName, Qt::CaseInsensitive) == 0)
         return QStringLiteral("\"%1\" can't be used as a name: it is the name of a folder's own file").arg(name);
+    // config.xml names every child, and XML holds no control characters (tab and line
+    // breaks would come back as blanks).
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control)
+            return QStringLiteral("A name can't hold control characters");
+    }
+    if (!LibraryConfig::XmlCanHold(name))
+        return QStringLiteral("A name can't hold half a character or a noncharacter");
     return QString();
 }
 
 QString Kept(const QString& name)
 {
-    return name.left(ContentBase::kMaxNameLength);
+    return ContentBase::CutName(name);
 }
 
 } // namespace LibraryNames

@@ -10,12 +10,13 @@ namespace LibraryNames {
 
 // Why `name` cannot be the name of a library node's directory or file; empty when it can.
 // Refused: what the file layer refuses as a name (FileLayer::CheckName: empty, "." and
-// "..", absolute or a search-path name, holding '/', '\' or NUL) and "config.xml" (the
-// directory's own file, in any case).
+// "..", absolute or a search-path name, holding '/', '\' or NUL), "config.xml" (the
+// directory's own file, in any case), control characters, and anything else config.xml
+// cannot hold (an unpaired surrogate, U+FFFE, U+FFFF).
 QString Problem(const QString& name);
 
-// The name a node keeps of `name`: its first 16 characters (what ContentBase::SetName
-// stores), so that a node and its directory or file always agree.
+// The name a node keeps of `name`: its first 16 characters, never half of one (what
+// ContentBase::SetName stores), so that a node and its directory or file always agree.
 QString Kept(const QString& name);
 
 } // namespace LibraryNames

@@ -216,7 +216,7 @@ bool FitNameAndAddress(ContentFolder* folder, int flags, QString& name, int& add
 {
     if (!folder)
         return false;
-    name = name.left(ContentBase::kMaxNameLength);
+    name = ContentBase::CutName(name);
     const int minAddress = folder->MinAddress();
     const int maxAddress = folder->MaxAddress();
     if (address < minAddress || address > maxAddress) {

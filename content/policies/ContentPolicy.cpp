@@ -30,7 +30,7 @@ bool NameInUse(ContentFolder* folder, const ContentBase* child, const QString& n
 QString NumberedName(const QString& name, int number)
 {
     const QString suffix = QStringLiteral(" (%1)").arg(number);
-    return name.left(std::max(0, kNumberedNameLength - int(suffix.size()))) + suffix;
+    return ContentBase::CutName(name, kNumberedNameLength - int(suffix.size())) + suffix;
 }
 
 bool AddressInUse(ContentFolder* folder, const ContentBase* child, int address)
@@ -56,7 +56,7 @@ bool UniqueFilenamePolicy::Conflicts(ContentFolder* folder, const ContentBase* c
         return false;
     ContentLocker lock(&ContentMutex);
     // Compared as it will be stored: a longer name is cut to the node's 16 characters.
-    return NameInUse(folder, child, name.left(ContentBase::kMaxNameLength));
+    return NameInUse(folder, child, ContentBase::CutName(name));
 }
 
 bool UniqueFilenamePolicy::MakeUnique(ContentFolder* folder, const ContentBase* child, QString& name, int& address)
@@ -65,7 +65,7 @@ bool UniqueFilenamePolicy::MakeUnique(ContentFolder* folder, const ContentBase* 
         return false;
     ContentLocker lock(&ContentMutex);
     bool renamed = false;
-    QString candidate = name.left(ContentBase::kMaxNameLength);
+    QString candidate = ContentBase::CutName(name);
     for (int number = 2; NameInUse(folder, child, candidate); ++number) {
         candidate = NumberedName(name, number);
         renamed = true;

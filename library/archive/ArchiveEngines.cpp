@@ -185,6 +185,7 @@ bool EncryptedArchiveReader::open(QIODevice::OpenMode mode)
     if (!IsOpen()) {
         waiting_ = 0;
         offset_ = 0;
+        ended_.reset();
     }
     return ArchiveReader::open(mode);
 }
@@ -194,6 +195,7 @@ bool EncryptedArchiveReader::close()
     // Decrypted bytes belong to the member that was open; a reopen starts afresh.
     waiting_ = 0;
     offset_ = 0;
+    ended_.reset();
     return ArchiveReader::close();
 }
 
@@ -203,21 +205,24 @@ qint64 EncryptedArchiveReader::ReadRecord(char* buffer, qint64 capacity)
     if (!IsOpen())
         return 0;
     char field[kLengthFieldSize];
-    if (ReadStored(field, kLengthFieldSize) != kLengthFieldSize)
+    const qint64 got = ReadStored(field, kLengthFieldSize);
+    if (got == 0)
         return 0;
+    if (got != kLengthFieldSize)
+        return -1;
     const qint64 length = ParseLengthField(field);
     if (length < 0 || length > capacity || length > kMaxPlainLength)
-        return 0;
+        return -1;
     const qint64 padded = PaddedLength(length);
     if (padded == 0)
         return 0;
     if (ReadStored(scratch_.data(), padded) != padded)
-        return 0;
+        return -1;
     // The pad bytes land in `record_` behind the plain bytes; they are not checked.
     auto* in = reinterpret_cast<const unsigned char*>(scratch_.constData());
     auto* out = reinterpret_cast<unsigned char*>(record_.data());
     if (!cipher_.Decrypt(in, out, int(padded / kBlockSize), AesCipher::CBC))
-        return 0;
+        return -1;
     if (buffer != record_.data())
         std::memcpy(buffer, record_.constData(), size_t(length));
     return length;
@@ -227,8 +232,15 @@ qint64 EncryptedArchiveReader::read(char* data, qint64 maximum)
 {
     if (maximum < 0)
         return -1;
+    if (ended_)
+        return *ended_;
     if (waiting_ == 0) {
-        waiting_ = ReadRecord(record_.data(), EncryptedRecord::kMaxPlainLength);
+        const qint64 length = ReadRecord(record_.data(), EncryptedRecord::kMaxPlainLength);
+        if (length <= 0) {
+            ended_ = length;
+            return length;
+        }
+        waiting_ = length;
         offset_ = 0;
     }
     const qint64 n = qMin(waiting_, maximum);
@@ -359,6 +371,9 @@ qint64 EncryptedArchiveWriter::write(const char* data, qint64 length)
 {
     if (length < 0)
         return -1;
+    // An empty record would end the member for its reader.
+    if (length == 0)
+        return 0;
     const qint64 n = qMin(length, EncryptedRecord::kMaxPlainLength);
     const QByteArray record = EncryptedRecord::Encode(cipher_, data, n);
     if (record.isEmpty() || WriteStored(record.constData(), record.size()) != record.size())

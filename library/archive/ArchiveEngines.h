@@ -120,9 +120,13 @@ public:
     bool open(QIODevice::OpenMode mode) override;
     bool close() override;
     // Plain bytes of the current record: never more than one record per call; 0 at the
-    // end of the member or at a record that is refused (bad length, short data).
+    // end of the member (or at an empty record, which ends it); -1 at a record that is
+    // refused (bad length, short data). Either ends the member for good: the bytes behind
+    // a refused record are ciphertext, not a length, so every later read gives the same
+    // until the member is opened again.
     qint64 read(char* data, qint64 maximum) override;
-    // Reads the next record into `buffer`: its plain length, 0 when none can be read.
+    // Reads the next record into `buffer`: its plain length; 0 at the end or at an empty
+    // record; -1 for a refused one.
     qint64 ReadRecord(char* buffer, qint64 capacity);
 
 private:
@@ -130,6 +134,7 @@ private:
     QByteArray record_;   // decrypted bytes of the current record
     qint64 offset_ = 0;   // where the bytes not yet handed out begin
     qint64 waiting_ = 0;  // how many of them there are
+    std::optional<qint64> ended_; // what every read gives once the member has ended
     QByteArray scratch_;
 };
 

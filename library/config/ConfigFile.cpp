@@ -18,10 +18,37 @@ QString ChildElement(Form form)
 
 } // namespace
 
-QByteArray ToXml(const Document& document)
+bool XmlCanHold(QStringView text)
 {
-    QByteArray bytes;
-    QXmlStreamWriter writer(&bytes);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        const char16_t u = c.unicode();
+        const bool allowed = u == 0x09 || u == 0x0A || u == 0x0D || (u >= 0x20 && u < 0xD800)
+                             || (u >= 0xE000 && u <= 0xFFFD);
+        if (!allowed)
+            return false;
+    }
+    return true;
+}
+
+ArchiveResult ToXml(const Document& document, QByteArray* bytes)
+{
+    if (!XmlCanHold(document.policy))
+        return ArchiveResult::Failure(QStringLiteral("The policy name \"%1\" can't be written to %2")
+                                          .arg(document.policy, kFileName));
+    for (const Entry& entry : document.entries) {
+        if (!XmlCanHold(entry.name))
+            return ArchiveResult::Failure(QStringLiteral("The name \"%1\" can't be written to %2: it holds a "
+                                                         "character XML can't hold")
+                                              .arg(entry.name, kFileName));
+    }
+
+    bytes->clear();
+    QXmlStreamWriter writer(bytes);
     writer.setAutoFormatting(true);
     writer.writeStartDocument();
     writer.writeStartElement(QStringLiteral("objects"));
@@ -43,7 +70,9 @@ QByteArray ToXml(const Document& document)
     }
     writer.writeEndElement();
     writer.writeEndDocument();
-    return bytes;
+    if (writer.hasError())
+        return ArchiveResult::Failure(QStringLiteral("%1 could not be encoded").arg(kFileName));
+    return ArchiveResult::Success();
 }
 
 ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
@@ -56,7 +85,11 @@ ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
         return ArchiveResult::Success();
     }
 
-    const QByteArray bytes = ToXml(document);
+    // Checked before the file is opened: a text the writer cannot hold leaves the old file.
+    QByteArray bytes;
+    const ArchiveResult encoded = ToXml(document, &bytes);
+    if (!encoded)
+        return encoded;
     FileLayer::File file(path);
     if (!file.open(QIODevice::WriteOnly))
         return ArchiveResult::Failure(file.errorString());

@@ -67,8 +67,14 @@ struct Document
     QList<Entry> entries;
 };
 
-// The file's text: UTF-8, one element a line, nested elements indented.
-QByteArray ToXml(const Document& document);
+// True when every character of `text` is one XML 1.0 can hold: no control character but
+// tab and line breaks, no unpaired surrogate, neither U+FFFE nor U+FFFF.
+bool XmlCanHold(QStringView text);
+
+// The file's text: UTF-8, one element a line, nested elements indented. Fails, naming the
+// entry, for a name or policy that XML cannot hold: such a file would be ill-formed, or
+// would name another child when read.
+ArchiveResult ToXml(const Document& document, QByteArray* bytes);
 
 // Writes `document` as "config.xml" in `dir` — or, when it has no entries, removes that
 // file, since a node without children has none; a package's file is written even then, as

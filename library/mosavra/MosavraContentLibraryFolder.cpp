@@ -28,7 +28,7 @@ MosavraContentLibraryFolder::~MosavraContentLibraryFolder() = default;
 QString MosavraContentLibraryFolder::ItemName(const QString& collage, quint16 id)
 {
     const QString number = QString::number(id);
-    return collage.left(ContentBase::kMaxNameLength - 1 - int(number.size())) + QLatin1Char('_') + number;
+    return ContentBase::CutName(collage, ContentBase::kMaxNameLength - 1 - int(number.size())) + QLatin1Char('_') + number;
 }
 
 int MosavraContentLibraryFolder::ChildCount() const

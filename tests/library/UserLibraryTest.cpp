@@ -216,7 +216,9 @@ TEST_F(UserLibrary, NamesThatWouldLeaveTheirFolderAreRefusedEverywhere)
     const QStringList lib = Entries(Path(QStringLiteral("lib")));
     for (const QString& name : {QStringLiteral("../x"), QStringLiteral("a/b"), QStringLiteral("a\\b"),
                                 QStringLiteral(".."), QStringLiteral("."), QString(), QStringLiteral("a") + QChar(0),
-                                QStringLiteral("Config.XML"), QStringLiteral("Stash:x")}) {
+                                QStringLiteral("Config.XML"), QStringLiteral("Stash:x"), QStringLiteral("a\x01b"),
+                                QStringLiteral("tab\there"), QStringLiteral("a") + QChar(0xD800),
+                                QStringLiteral("a") + QChar(0xFFFF)}) {
         SCOPED_TRACE(name.toStdString());
         FeedbackRecorder feedback;
         EXPECT_FALSE(root_->CreateFolder(name, 0, 0, &feedback));
@@ -468,6 +470,21 @@ TEST_F(UserLibrary, ANewFolderAndARenamedPackageStayThroughARestart)
     EXPECT_EQ(Describe(Package(QStringLiteral("Renamed"))), (QStringList{"ABCDEFGHIJKLMNOP@99", "G@41"}));
     root_->Reload(true);
     EXPECT_EQ(Describe(Package(QStringLiteral("Renamed"))), (QStringList{"G@41", "ABCDEFGHIJKLMNOP@99"}));
+}
+
+TEST_F(UserLibrary, ALongNameIsCutBetweenCharactersAndKeepsItsAddress)
+{
+    Open();
+    ContentLibraryPackage* q = Package(QStringLiteral("Q"));
+    FeedbackRecorder feedback;
+    // The 16th unit is the first half of a surrogate pair: the name keeps 15.
+    const QString name = QStringLiteral("ABCDEFGHIJKLMNO") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("Z");
+    ASSERT_TRUE(q->CreateFolder(name, 99, 0, &feedback));
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("lib/Q/ABCDEFGHIJKLMNO"))));
+    Open();
+    EXPECT_EQ(Describe(Package(QStringLiteral("Q"))), (QStringList{"ABCDEFGHIJKLMNO@99", "G@41"}));
+    EXPECT_EQ(ContentBase::CutName(name, 17), name.left(17));
+    EXPECT_EQ(ContentBase::CutName(name, 16), name.left(15));
 }
 
 TEST_F(UserLibrary, ItemsAddedFromAWorkerThreadLiveOnTheLibrarysThread)

@@ -157,26 +157,39 @@ TEST_F(RecordReading, ReadsNeverSpanTwoRecords)
     EXPECT_EQ(QByteArray(buffer, 1000), first);
 }
 
-TEST_F(RecordReading, RefusedRecordsEndTheMember)
+TEST_F(RecordReading, RefusedRecordsEndTheMemberForGood)
 {
     char buffer[100];
     const QByteArray good = Record("good");
+    // Each case is followed by bytes that would parse as a good record: once the member
+    // has ended, none of them is read as a length.
     const struct
     {
         const char* what;
         QByteArray data;
+        qint64 result;
     } cases[] = {
-        {"length above 16384", EncryptedRecord::LengthField(16385) + QByteArray(16400, '\0')},
-        {"negative length", EncryptedRecord::LengthField(-1) + QByteArray(16, '\0')},
-        {"short ciphertext", good.left(good.size() - 1)},
-        {"short length field", QByteArray(5, '\0')},
-        {"empty record", Record(QByteArray()) + good},
+        {"length above 16384", EncryptedRecord::LengthField(16385) + good + good, -1},
+        {"negative length", EncryptedRecord::LengthField(-1) + good + good, -1},
+        {"short ciphertext", good.left(good.size() - 1), -1},
+        {"short length field", QByteArray(5, '\0'), -1},
+        {"empty record", Record(QByteArray()) + good, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         auto engine = OpenReader(Package(c.data));
-        EXPECT_EQ(engine->read(buffer, 100), 0);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(engine->read(buffer, 100), c.result);
     }
+
+    // The end is the open member's: a new open reads from the start again.
+    auto engine = OpenReader(Package(good + EncryptedRecord::LengthField(99999) + good));
+    EXPECT_EQ(engine->read(buffer, 100), 4);
+    EXPECT_EQ(engine->read(buffer, 100), -1);
+    EXPECT_EQ(engine->read(buffer, 100), -1);
+    engine->close();
+    ASSERT_TRUE(engine->open(QIODevice::ReadOnly));
+    EXPECT_EQ(engine->read(buffer, 100), 4);
 }
 
 TEST_F(RecordReading, TheFileLayerDecodesWholeMembers)
@@ -209,6 +222,7 @@ TEST(RecordWriting, EachWriteMakesOneRecordOfAtMost16384Bytes)
             ASSERT_EQ(engine->EngineKind(), ArchiveEngine::Kind::EncryptedWriter);
             EXPECT_EQ(engine->write(plain.constData(), plain.size()), 0); // not open: no record stored
             ASSERT_TRUE(engine->open(QIODevice::WriteOnly));
+            EXPECT_EQ(engine->write(plain.constData(), 0), 0); // an empty record would end the member
             EXPECT_EQ(engine->write(plain.constData(), plain.size()), 16384);
             engine->close();
         }

@@ -45,6 +45,23 @@ TEST_F(SavingConfig, AFullDiskFailsAndLeavesTheOldFileWhole)
     EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("config.xml")});
 }
 
+TEST_F(SavingConfig, ANameXmlCannotHoldFailsAndLeavesTheOldFileWhole)
+{
+    const QString dir = Folder(QStringLiteral("Shows"));
+    const QByteArray old = Xml({R"(<objects policy="BREVANTContentPackagePolicy">)", R"(    <folder name="Evening" address="41"/>)",
+                                "</objects>"});
+    for (const QString& bad : {QStringLiteral("Bell\x07"), QStringLiteral("Nul") + QChar(0), QStringLiteral("Half") + QChar(0xDC00)}) {
+        SCOPED_TRACE(bad.toStdString());
+        WriteBytes(ConfigOf(QStringLiteral("Shows")), old);
+        auto package = Package(dir);
+        package->AddFolder(bad, 43);
+        const ArchiveResult result = package->SaveConfig();
+        EXPECT_FALSE(result.Ok());
+        EXPECT_TRUE(result.Message().contains(QStringLiteral("XML can't hold"))) << result.Message().toStdString();
+        EXPECT_EQ(ReadBytes(ConfigOf(QStringLiteral("Shows"))), old);
+    }
+}
+
 TEST_F(SavingConfig, AnUnwritablePlaceFailsAndSaysSo)
 {
     // A regular file where the folder should be: even root cannot write below it.
