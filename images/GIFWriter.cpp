@@ -2,7 +2,6 @@
 
 #include "images/Palette.h"
 
-#include <QHash>
 #include <QIODevice>
 
 #include <algorithm>
@@ -226,14 +225,19 @@ QByteArray LZWCompressGIF(const QImage& indexed)
 
 QImage ToIndexedPicture(const QImage& picture, std::span<const QRgb> table)
 {
+    NearestPaletteCache cache(table);
+    return ToIndexedPicture(picture, cache);
+}
+
+QImage ToIndexedPicture(const QImage& picture, NearestPaletteCache& cache)
+{
     const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
     QImage indexed(source.size(), QImage::Format_Indexed8);
     if (indexed.isNull())
         return indexed;
+    const std::span<const QRgb> table = cache.List();
     indexed.setColorTable(QList<QRgb>(table.begin(), table.end()));
-    // Rendered faces are long runs of few colours: remember the last pixel's answer and
-    // every colour seen.
-    QHash<QRgb, int> seen;
+    // Rendered faces are long runs of few colours: remember the last pixel's answer.
     QRgb previous = 0;
     int previousIndex = -1;
     for (int y = 0; y < source.height(); ++y) {
@@ -242,10 +246,7 @@ QImage ToIndexedPicture(const QImage& picture, std::span<const QRgb> table)
         for (int x = 0; x < source.width(); ++x) {
             const QRgb colour = in[x];
             if (previousIndex < 0 || colour != previous) {
-                auto found = seen.constFind(colour);
-                previousIndex = found != seen.constEnd() ? *found : NearestPaletteIndex(table, colour);
-                if (found == seen.constEnd())
-                    seen.insert(colour, previousIndex);
+                previousIndex = cache.Index(colour);
                 previous = colour;
             }
             out[x] = uchar(previousIndex);

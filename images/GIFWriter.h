@@ -6,6 +6,7 @@
 
 #include <span>
 
+class NearestPaletteCache;
 class QIODevice;
 
 // The pieces of an animated GIF89a stream as LED images export it: a 256-colour global
@@ -48,3 +49,6 @@ QByteArray LZWCompressGIF(const QImage& indexed);
 // The picture as Format_Indexed8 over `table`: every pixel takes its nearest table entry
 // (NearestPaletteIndex), without dithering.
 QImage ToIndexedPicture(const QImage& picture, std::span<const QRgb> table);
+// The same over the cache's list, the cache kept from picture to picture: the frames of
+// one export share most of their colours.
+QImage ToIndexedPicture(const QImage& picture, NearestPaletteCache& cache);

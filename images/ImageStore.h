@@ -28,6 +28,8 @@ public:
     // Stores an independent copy of the frame, scaled to StoredSize (smoothly) when it
     // is larger. Always true.
     bool PutFrame(const QImage& image, int durationMs) override;
+    // StoredSize of `size` under this store's limits.
+    QSize PreferredSize(QSize size) const override { return StoredSize(size, maxWidth_, maxHeight_); }
     // Hands every frame, in order, to `sink` until it answers false. True.
     bool Replay(ImageSink& sink) const;
     void Clear();

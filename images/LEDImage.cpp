@@ -5,6 +5,7 @@
 #include "images/CindralImage.h"
 #include "images/GIFWriter.h"
 #include "images/ImageFile.h"
+#include "images/Palette.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -187,6 +188,8 @@ bool LEDImage<Image, Traits>::ExportGIF(const QString& path, int width, int heig
     if (!file.open(QIODevice::WriteOnly))
         return false;
     bool ok = WriteGIFHeader(file, table, width, height, background);
+    // One cache for every frame: the frames share most of their colours.
+    NearestPaletteCache nearest(table);
     // Both families export with the same LED size and no margin.
     const double ledWidth = qRound(width / 20.0);
     const double ledHeight = qRound(height / 20.0);
@@ -206,7 +209,7 @@ bool LEDImage<Image, Traits>::ExportGIF(const QString& path, int width, int heig
             control.transparent = true;
             control.transparentIndex = transparent;
         }
-        ok = WriteGIFFrame(file, control, ToIndexedPicture(picture, table));
+        ok = WriteGIFFrame(file, control, ToIndexedPicture(picture, nearest));
     }
     // Flush before committing: commit() does not notice a failing last write.
     ok = ok && WriteGIFTrailer(file) && file.flush();

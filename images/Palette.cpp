@@ -187,3 +187,58 @@ int NearestPaletteIndex(std::span<const QRgb> list, QRgb colour)
     }
     return best;
 }
+
+namespace {
+
+constexpr std::size_t kInitialCacheSlots = 4096;
+
+std::size_t SlotOf(QRgb colour, std::size_t mask)
+{
+    // Fibonacci hashing: neighbouring colours land far apart.
+    return std::size_t((quint64(colour) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+
+} // namespace
+
+NearestPaletteCache::NearestPaletteCache(std::span<const QRgb> list)
+    : list_(list.begin(), list.end()), slots_(kInitialCacheSlots, 0)
+{
+}
+
+int NearestPaletteCache::Index(QRgb colour)
+{
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = SlotOf(colour, mask);; slot = (slot + 1) & mask) {
+        const quint64 held = slots_[slot];
+        if (held == 0)
+            break;
+        if (QRgb(held >> 32) == colour)
+            return int(held & 0xFFFF'FFFFu) - 1;
+    }
+    const int index = NearestPaletteIndex(list_, colour);
+    // Kept at most half full, so that a probe ends soon.
+    if (2 * (used_ + 1) > slots_.size())
+        Grow();
+    const std::size_t newMask = slots_.size() - 1;
+    std::size_t slot = SlotOf(colour, newMask);
+    while (slots_[slot] != 0)
+        slot = (slot + 1) & newMask;
+    slots_[slot] = quint64(colour) << 32 | quint64(index + 1);
+    ++used_;
+    return index;
+}
+
+void NearestPaletteCache::Grow()
+{
+    std::vector<quint64> old(slots_.size() * 2, 0);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (quint64 held : old) {
+        if (held == 0)
+            continue;
+        std::size_t slot = SlotOf(QRgb(held >> 32), mask);
+        while (slots_[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots_[slot] = held;
+    }
+}

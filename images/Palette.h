@@ -40,3 +40,24 @@ std::vector<QRgb> MedianCutQuantize(std::span<ColourTriple> triples, int target)
 // smallest squared RGB distance (alpha ignored), the lowest index on equal distances.
 // 0 for an empty list.
 int NearestPaletteIndex(std::span<const QRgb> list, QRgb colour);
+
+// NearestPaletteIndex over one list, each colour's search done once and remembered: the
+// answers are NearestPaletteIndex's, for any number of pictures mapped over the same list
+// (a whole GIF export). One thread at a time.
+class NearestPaletteCache
+{
+public:
+    explicit NearestPaletteCache(std::span<const QRgb> list);
+
+    int Index(QRgb colour);
+    std::span<const QRgb> List() const { return list_; }
+
+private:
+    void Grow();
+
+    std::vector<QRgb> list_;
+    // Open addressing, a power of two long: the colour in the high 32 bits and its index
+    // plus one in the low ones, 0 for an empty slot.
+    std::vector<quint64> slots_;
+    std::size_t used_ = 0;
+};

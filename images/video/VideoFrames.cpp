@@ -4,10 +4,12 @@
 
 #include <QFileInfo>
 #include <QImage>
+#include <QSize>
 
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -42,7 +44,9 @@ int ClampedDuration(qint64 milliseconds)
 }
 
 // Hands decoded pictures to the sink one behind: a picture's display time is only known
-// when the next one arrives.
+// when the next one arrives. The pictures are drawn into two buffers that take turns (the
+// one waiting for its time, the one being drawn), so a long video allocates no picture
+// per frame: a sink copies what it keeps.
 class FrameDelivery
 {
 public:
@@ -50,12 +54,24 @@ public:
 
     bool Done() const { return stopped_ || delivered_ >= maxFrames_; }
 
-    // A new picture at `timeMs`: the pending one goes out with the time up to it.
-    void Put(QImage picture, qint64 timeMs)
+    // The size the sink wants a picture of `size` at.
+    QSize TargetSize(QSize size) const { return sink_.PreferredSize(size); }
+
+    // The buffer for the next picture, of `size`; null when memory ran out.
+    QImage& NextPicture(QSize size)
+    {
+        if (next_.size() != size)
+            next_ = QImage(size, QImage::Format_RGB32);
+        return next_;
+    }
+
+    // The picture just drawn into NextPicture, shown from `timeMs`: the pending one goes
+    // out with the time up to it.
+    void Put(qint64 timeMs)
     {
         if (hasPending_)
             Deliver(timeMs - pendingTime_);
-        pending_ = std::move(picture);
+        std::swap(pending_, next_);
         pendingTime_ = timeMs;
         hasPending_ = true;
     }
@@ -84,6 +100,7 @@ private:
     int delivered_ = 0;
     bool stopped_ = false;
     QImage pending_;
+    QImage next_;
     qint64 pendingTime_ = 0;
     bool hasPending_ = false;
 };
@@ -173,8 +190,11 @@ private:
         return true;
     }
 
-    // Converts the decoded picture and hands it on. The converter is looked up for each
-    // picture's own size and pixel format, since a stream may change them midway.
+    // Converts the decoded picture and hands it on, scaled in the same pass to the size the
+    // sink keeps it at: scaling the planes before the colour conversion costs a fraction of
+    // converting every pixel of a large frame and scaling it afterwards. The converter is
+    // looked up for each picture's own size and pixel format, since a stream may change
+    // them midway.
     bool Convert()
     {
         const int w = frame_->width;
@@ -182,21 +202,26 @@ private:
         const auto pixelFormat = AVPixelFormat(frame_->format);
         if (w < 1 || h < 1 || pixelFormat == AV_PIX_FMT_NONE)
             return true; // nothing to show
-        scaler_.reset(sws_getCachedContext(scaler_.release(), w, h, pixelFormat, w, h, AV_PIX_FMT_RGB32,
-                                           SWS_BILINEAR, nullptr, nullptr, nullptr));
-        QImage picture(w, h, QImage::Format_RGB32);
+        const QSize target = delivery_.TargetSize(QSize(w, h));
+        if (target.isEmpty())
+            return true;
+        // Area averaging: a large frame brought down to a small store is averaged over
+        // each target pixel, as smooth scaling does, not sampled.
+        scaler_.reset(sws_getCachedContext(scaler_.release(), w, h, pixelFormat, target.width(), target.height(),
+                                           AV_PIX_FMT_RGB32, SWS_AREA, nullptr, nullptr, nullptr));
+        QImage& picture = delivery_.NextPicture(target);
         if (!scaler_ || picture.isNull())
             return false;
-        uint8_t* target[4] = {picture.bits(), nullptr, nullptr, nullptr};
+        uint8_t* destination[4] = {picture.bits(), nullptr, nullptr, nullptr};
         const int stride[4] = {int(picture.bytesPerLine()), 0, 0, 0};
-        sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, target, stride);
+        sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, destination, stride);
 
         qint64 stamp = frame_->pkt_dts;
         if (stamp == AV_NOPTS_VALUE)
             stamp = frame_->pts;
         if (stamp == AV_NOPTS_VALUE)
             stamp = 0;
-        delivery_.Put(std::move(picture), av_rescale_q(stamp, stream_->time_base, kMilliseconds));
+        delivery_.Put(av_rescale_q(stamp, stream_->time_base, kMilliseconds));
         return true;
     }
 

@@ -5,7 +5,8 @@
 class ImageSink;
 
 // Decodes the first video stream of a file with FFmpeg into `sink`: at most `maxFrames`
-// frames, each a Format_RGB32 picture of the frame's own size, shown until the next
+// frames, each a Format_RGB32 picture of the size the sink prefers for the frame's size
+// (ImageSink::PreferredSize: the store's size, say), shown until the next
 // frame's time stamp (the last one until the end of the stream, or 0 ms when the stream
 // does not say how long it is). Time stamps that go backwards give 0 ms, never a
 // negative time. A sink's false ends the decoding.

@@ -14,7 +14,10 @@
 
 #include <cstring>
 
-Q_LOGGING_CATEGORY(lcArchiveStreams, "velmora.archive.streams")
+// The streams' comings and goings, for whoever debugs an export: off unless the category
+// is switched on (QT_LOGGING_RULES="velmora.archive.streams.debug=true"), since every file
+// written into a package makes two lines.
+Q_LOGGING_CATEGORY(lcArchiveStreams, "velmora.archive.streams", QtInfoMsg)
 
 namespace ArchiveLibInterface {
 namespace {
@@ -130,11 +133,11 @@ qint64 ReadingArchivedStream::Read(char* buffer, qint64 maximum)
 
 std::shared_ptr<WritingArchivedStream> WritingArchivedStream::Request(const QString& archiveFile)
 {
-    qCWarning(lcArchiveStreams, "Request Stream");
+    qCDebug(lcArchiveStreams, "Request Stream");
     QMutexLocker lock(&streamMapMutex);
     SharedStream& shared = writingStreamMap[archiveFile];
     if (!shared.stream) {
-        qCWarning(lcArchiveStreams, "New Stream Created");
+        qCDebug(lcArchiveStreams, "New Stream Created");
         shared.stream = std::make_shared<WritingArchivedStream>(archiveFile);
     }
     ++shared.users;
@@ -147,7 +150,7 @@ std::shared_ptr<WritingArchivedStream> WritingArchivedStream::Join(const QString
     auto it = writingStreamMap.find(archiveFile);
     if (it == writingStreamMap.end())
         return nullptr;
-    qCWarning(lcArchiveStreams, "Request Stream");
+    qCDebug(lcArchiveStreams, "Request Stream");
     ++it->users;
     return it->stream;
 }
@@ -160,10 +163,10 @@ std::optional<ArchiveResult> WritingArchivedStream::Release(const QString& archi
         auto it = writingStreamMap.find(archiveFile);
         if (it == writingStreamMap.end())
             return std::nullopt;
-        qCWarning(lcArchiveStreams, "Stream Released");
+        qCDebug(lcArchiveStreams, "Stream Released");
         if (--it->users > 0)
             return std::nullopt;
-        qCWarning(lcArchiveStreams, "Stream Deleted");
+        qCDebug(lcArchiveStreams, "Stream Deleted");
         last = std::move(it->stream);
         writingStreamMap.erase(it);
     }

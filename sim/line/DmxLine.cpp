@@ -131,8 +131,10 @@ LineAnswer DmxLine::Transact(const QByteArray& packet, bool answerWanted)
             result = LineAnswer{LineAnswer::Kind::Answer, answers.front()};
         else if (answerWanted && answers.size() > 1)
             result = LineAnswer{LineAnswer::Kind::Collision, GarbleAnswers(answers)};
+        const qint64 exchange = ExchangeMicroseconds(packet, result, answerWanted);
+        wireMicroseconds_ += exchange;
         if (timing_)
-            wireTime = ExchangeMicroseconds(packet, result, answerWanted);
+            wireTime = exchange;
     }
     if (wireTime)
         Charge(wireTime);
@@ -171,6 +173,12 @@ int DmxLine::FramesSent() const
 {
     std::lock_guard lock(mutex_);
     return framesSent_;
+}
+
+qint64 DmxLine::WireMicroseconds() const
+{
+    std::lock_guard lock(mutex_);
+    return wireMicroseconds_;
 }
 
 void DmxLine::SetWireTiming(bool on)

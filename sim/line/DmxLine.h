@@ -52,6 +52,9 @@ public:
     int FramesSent() const;
 
     void SetWireTiming(bool on);
+    // The wire time of every exchange so far, in microseconds, as the timing model counts
+    // it, whether or not the timing is on: what the same traffic takes on a real line.
+    qint64 WireMicroseconds() const;
 
     // Fault: the next `count` answers come `delayMs` (virtual) late. The widget hears
     // nothing in the request's own window; the answer reaches it during the first exchange
@@ -73,6 +76,7 @@ private:
     int framesSent_ = 0;
     bool timing_ = false;
     qint64 owedMicroseconds_ = 0;
+    qint64 wireMicroseconds_ = 0;
     int answersToDelay_ = 0;
     qint64 answerDelayMs_ = 0;
     struct LateAnswer

@@ -219,7 +219,7 @@ void ProgrammedWidget::RdmMessage(const QByteArray& message)
         }
         {
             std::lock_guard lock(stateMutex_);
-            lineRequests_ << request;
+            lineRequests_.Append(request);
         }
         return line_ ? line_->Transact(request, answerWanted) : LineAnswer{};
     };
@@ -317,7 +317,19 @@ quint8 ProgrammedWidget::Mode(quint8 selector) const
 QList<QByteArray> ProgrammedWidget::LineRequests() const
 {
     std::lock_guard lock(stateMutex_);
-    return lineRequests_;
+    return lineRequests_.Entries();
+}
+
+QList<QByteArray> ProgrammedWidget::LineRequestsSince(quint64 count) const
+{
+    std::lock_guard lock(stateMutex_);
+    return lineRequests_.Since(count);
+}
+
+quint64 ProgrammedWidget::LineRequestCount() const
+{
+    std::lock_guard lock(stateMutex_);
+    return lineRequests_.Total();
 }
 
 } // namespace sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sim/line/RequestRing.h"
 #include "sim/widget/WidgetDevice.h"
 
 #include <QList>
@@ -46,7 +47,12 @@ public:
     QByteArray LastFrame() const; // the last whole image, as long as it was sent
     int FramesAssembled() const;
     quint8 Mode(quint8 selector = 0) const;
-    QList<QByteArray> LineRequests() const; // what went on the line for RDM messages
+    // What went on the line for RDM messages: the last kLineRequestsKept, oldest first, and
+    // how many ever went.
+    static constexpr std::size_t kLineRequestsKept = 8192;
+    QList<QByteArray> LineRequests() const;
+    QList<QByteArray> LineRequestsSince(quint64 count) const; // those after the first `count`
+    quint64 LineRequestCount() const;
 
 private:
     void Command(const QByteArray& packet);
@@ -67,7 +73,7 @@ private:
     QByteArray lastFrame_;
     int framesAssembled_ = 0;
     std::map<quint8, quint8> modes_;
-    QList<QByteArray> lineRequests_;
+    RequestRing<QByteArray> lineRequests_{kLineRequestsKept};
 };
 
 } // namespace sim

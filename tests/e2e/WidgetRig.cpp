@@ -119,13 +119,13 @@ std::shared_ptr<sim::ProgrammedWidget> WidgetRigTest::RigWidget() const
 
 void WidgetRigTest::MarkLine()
 {
-    lineMark_ = RigWidget()->LineRequests().size();
+    lineMark_ = RigWidget()->LineRequestCount();
 }
 
 QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests() const
 {
     QList<LineRequest> requests;
-    for (const QByteArray& packet : RigWidget()->LineRequests().mid(lineMark_)) {
+    for (const QByteArray& packet : RigWidget()->LineRequestsSince(lineMark_)) {
         if (packet.size() < 26)
             continue;
         const auto* bytes = reinterpret_cast<const quint8*>(packet.constData());

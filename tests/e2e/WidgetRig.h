@@ -92,7 +92,7 @@ private:
     void StartManager();
 
     std::size_t poolBefore_ = 0;
-    qsizetype lineMark_ = 0;
+    quint64 lineMark_ = 0;
     std::shared_ptr<ScriptedFixture> fixture_;
     std::unique_ptr<machine::Machine> machine_;
     std::shared_ptr<sim::DmxLine> line_;

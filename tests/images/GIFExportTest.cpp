@@ -5,6 +5,7 @@
 #include "tests/images/GifDecoder.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -207,4 +208,27 @@ TEST_F(GIFExport, FailuresAreReportedAndLeaveTheOldFileWhole)
         EXPECT_FALSE(image.ExportGIF(Path("old.gif"), 256, 256));
     }
     EXPECT_EQ(ReadAll(Path("old.gif")), QByteArray("previous export"));
+}
+
+// The palette mapping is cached across the whole export; the file must stay the one the
+// plain nearest-entry search of every pixel gives: several frames of random indices whose
+// rendered edges blend palette colours into thousands that are not in the table.
+TEST_F(GIFExport, ManyFramesExportToTheSameBytesAsThePlainSearch)
+{
+    BrevantImage image;
+    QRandomGenerator random(2024);
+    for (int i = 0; i < 256; ++i)
+        image.SetPaletteColor(i, LEDColor::FromRgb(random.generate()));
+    for (int f = 0; f < 6; ++f) {
+        BrevantImage::Frame frame;
+        frame.duration = 40;
+        for (auto& index : frame.indices)
+            index = quint8(random.bounded(256));
+        image.AddFrame(frame);
+    }
+    ASSERT_TRUE(image.ExportGIF(Path("many.gif"), 96, 96));
+    const QByteArray gif = ReadAll(Path("many.gif"));
+    EXPECT_EQ(QCryptographicHash::hash(gif, QCryptographicHash::Sha256).toHex().toStdString(),
+              "b96a29a5d14665dc4b3dfec440a17caed059dac9c9bae1100b65228bb934b213")
+        << gif.size() << " bytes";
 }

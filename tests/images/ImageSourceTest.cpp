@@ -201,6 +201,38 @@ TEST_F(Sources, VideoClipFramesAndTimes)
     EXPECT_EQ(total, 1500);
 }
 
+// A store smaller than the video gets its frames already at its own size, each the
+// whole picture brought down (as smooth scaling of the full frame gives it, within a
+// little), and both stores see the same frames and times.
+TEST_F(Sources, VideoFramesArriveAtTheStoresSize)
+{
+    QString error;
+    ASSERT_TRUE(MakeTestClip(Path("wide.mp4"), 64, 48, 10, 0.5, &error)) << error.toStdString();
+    ImageStore full;
+    ASSERT_TRUE(ReadVideoFrames(Path("wide.mp4"), 255, full));
+    ImageStore small(255, 16, 16);
+    ASSERT_TRUE(ReadVideoFrames(Path("wide.mp4"), 255, small));
+    ASSERT_EQ(small.FrameCount(), full.FrameCount());
+    ASSERT_GT(small.FrameCount(), 0);
+    for (int f = 0; f < small.FrameCount(); ++f) {
+        const QImage& got = small.Frame(f).image;
+        ASSERT_EQ(got.size(), QSize(16, 12));
+        EXPECT_EQ(got.format(), QImage::Format_RGB32);
+        EXPECT_EQ(small.Frame(f).durationMs, full.Frame(f).durationMs);
+        const QImage expected = full.Frame(f).image.scaled(16, 12, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        double difference = 0;
+        for (int y = 0; y < 12; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const QRgb a = got.pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                              std::abs(qBlue(a) - qBlue(b));
+            }
+        }
+        EXPECT_LT(difference / (16 * 12 * 3), 24.0) << "frame " << f;
+    }
+}
+
 TEST_F(Sources, VideoWhoseFrameSizeChangesMidway)
 {
     // Two MPEG transport streams of different sizes, one after the other in one file: the

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-#include <QLoggingCategory>
 
 namespace library_test {
 
@@ -47,11 +46,7 @@ QStringList Describe(ContentFolder* folder)
     return lines;
 }
 
-LibraryFolder::LibraryFolder()
-{
-    // Every package written says so on the warning output; the archive tests look at that.
-    QLoggingCategory::setFilterRules(QStringLiteral("velmora.archive.streams=false"));
-}
+LibraryFolder::LibraryFolder() = default;
 
 ScopedSearchPath::ScopedSearchPath(const QString& prefix, const QString& dir)
     : prefix_(prefix), saved_(QDir::searchPaths(prefix))

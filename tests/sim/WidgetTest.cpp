@@ -190,6 +190,8 @@ TEST_F(WidgetTest, RdmMessagesGetExactlyOneReplyEach)
     EXPECT_EQ(Rdm(Bytes({'Q', 10, 0}) + request), QList<QByteArray>({"p" + answer.left(10)}));
     EXPECT_EQ(Rdm(Bytes({0x60})), QList<QByteArray>({Bytes({0x60})}));
     EXPECT_EQ(widget->LineRequests().size(), 5);
+    EXPECT_EQ(widget->LineRequestCount(), 5u);
+    EXPECT_EQ(widget->LineRequestsSince(4), QList<QByteArray>{request});
 }
 
 TEST_F(WidgetTest, ALongRequestsLongAnswerComesBackAsTAndU)

@@ -6,6 +6,7 @@
 #include "tests/common/TestEnvironment.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QProcess>
@@ -149,14 +150,17 @@ void CollectMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 
 } // namespace
 
-StreamMessages::StreamMessages()
+StreamMessages::StreamMessages(bool enable)
 {
     Take();
     previousHandler = qInstallMessageHandler(CollectMessage);
+    if (enable)
+        QLoggingCategory::setFilterRules(QStringLiteral("velmora.archive.streams.debug=true"));
 }
 
 StreamMessages::~StreamMessages()
 {
+    QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previousHandler);
 }
 

@@ -56,11 +56,12 @@ private:
     QTemporaryDir dir_;
 };
 
-// Collects the messages of the archive's writing streams while it lives.
+// Collects the messages of the archive's writing streams while it lives, with their
+// category switched on unless `enable` is false (then only what is logged by default).
 class StreamMessages
 {
 public:
-    StreamMessages();
+    explicit StreamMessages(bool enable = true);
     ~StreamMessages();
     QStringList Take();
 };

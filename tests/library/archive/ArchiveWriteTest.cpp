@@ -129,6 +129,23 @@ TEST_F(WritingPackages, FilesOpenTogetherKeepTheirOwnMembersAndPositions)
                            QStringLiteral("Stream Released"), QStringLiteral("Stream Deleted")}));
 }
 
+// Writing a package says nothing unless its logging category is switched on.
+TEST_F(WritingPackages, WritingLogsNothingByDefault)
+{
+    const QString package = Path("quiet.qelpkg");
+    archive_test::StreamMessages messages(false);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        FileLayer::File file(package + QStringLiteral("/f/one.bvi"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("1");
+        EXPECT_TRUE(file.Close().Ok());
+        ASSERT_TRUE(writing.Commit().Ok());
+    }
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/f/one.bvi")), QByteArray("1"));
+    EXPECT_TRUE(messages.Take().isEmpty());
+}
+
 TEST_F(WritingPackages, ReopenedAndReplacedMembers)
 {
     const QString package = Path("re.qelpkg");

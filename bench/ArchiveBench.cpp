@@ -1,0 +1,350 @@
+// Speed and memory of package export and import against bsdtar on the same files: a user
+// library package of 20 folders × 50 full second-family images is exported to a package archive
+// and imported back into a fresh library, as the export and import actions run them;
+// bsdtar -czf packs the package's folder on disk and bsdtar -xzf unpacks the program's
+// archive. Each of ours runs paired with bsdtar's, one after the other, several times;
+// the figures are medians of wall and CPU time, and each side's peak resident memory
+// during its own run (ours: what the run added to the process at its peak).
+#include "content/operations/ContentOperation.h"
+#include "images/CindralImage.h"
+#include "library/PackageTransfer.h"
+#include "library/user/ContentLibraryPackage.h"
+#include "library/user/ContentLibraryRoot.h"
+#include "link/feedback/Feedback.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kFolders = 20;
+constexpr int kImagesPerFolder = 50;
+constexpr int kFramesPerImage = 255;
+constexpr int kPairs = 5;
+
+QTemporaryDir& WorkDir()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+QString WorkPath(const QString& name)
+{
+    return WorkDir().filePath(name);
+}
+
+class QuietFeedback : public IFeedback
+{
+public:
+    void AddString(QString text, FeedbackStatus status) override
+    {
+        if (status == FeedbackError) {
+            failed = true;
+            std::fprintf(stderr, "bench_archive: %s\n", qPrintable(text));
+        }
+    }
+    void SetTotal(int) override {}
+    void SetCurrent(int) override {}
+    void Finished(FeedbackResult) override {}
+    bool IsCancelled() override { return false; }
+    bool failed = false;
+};
+
+bool RunHere(ContentOperation& operation)
+{
+    QuietFeedback feedback;
+    return operation.Run(&feedback) == 0 && !feedback.failed;
+}
+
+bool Succeeded(const ArchiveResult& result)
+{
+    if (!result.Ok())
+        std::fprintf(stderr, "bench_archive: %s\n", qPrintable(result.Message()));
+    return result.Ok();
+}
+
+void DeleteLaterNodes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Starts the count of the process's peak resident memory (VmHWM) afresh.
+void ResetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// A memory line of /proc/self/status ("VmHWM", "VmRSS") in MiB.
+double StatusMiB(const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+double CpuSeconds(const rusage& usage)
+{
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double SelfCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return CpuSeconds(usage);
+}
+
+struct Sample
+{
+    double wallS = 0;
+    double cpuS = 0;
+    double peakMiB = 0;
+    bool ok = true;
+};
+
+// Runs bsdtar with `arguments` and waits for it: its wall and CPU time and its own peak
+// memory. It runs under time(1), which reports the peak of bsdtar alone: a child started
+// straight from this process would be charged this process's peak, which it shared until
+// its exec.
+Sample RunBsdtar(const QStringList& arguments)
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("bsdtar"));
+    const QString peakFile = WorkPath(QStringLiteral("bsdtar-peak"));
+    std::vector<QByteArray> storage{"/usr/bin/time", "-f", "%M", "-o", peakFile.toLocal8Bit(), program.toLocal8Bit()};
+    for (const QString& argument : arguments)
+        storage.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& bytes : storage)
+        argv.push_back(bytes.data());
+    argv.push_back(nullptr);
+    Sample sample;
+    QElapsedTimer wall;
+    wall.start();
+    pid_t child = 0;
+    if (program.isEmpty() || posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        sample.ok = false;
+        return sample;
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    sample.wallS = double(wall.nsecsElapsed()) / 1e9;
+    sample.cpuS = CpuSeconds(usage);
+    QFile peak(peakFile);
+    sample.peakMiB = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().toDouble() / 1024.0 : 0;
+    sample.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return sample;
+}
+
+template <class Work>
+Sample RunOurs(Work work)
+{
+    DeleteLaterNodes();
+    ResetPeak();
+    const double resident = StatusMiB("VmRSS");
+    const double cpu = SelfCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    Sample sample;
+    sample.ok = work();
+    DeleteLaterNodes();
+    sample.wallS = double(wall.nsecsElapsed()) / 1e9;
+    sample.cpuS = SelfCpuSeconds() - cpu;
+    // What the work added to the process at its peak: the library it reads is resident
+    // before it starts.
+    sample.peakMiB = StatusMiB("VmHWM") - resident;
+    return sample;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// The library: one second-family package "Show" of kFolders folders of kImagesPerFolder
+// full images each (kFramesPerImage frames, the most an image holds, of random palette
+// indices over a random palette, so that gzip has work).
+struct Library
+{
+    std::unique_ptr<ContentLibraryRoot> root;
+    ContentFolder* package = nullptr;
+    QString packageDir;
+    qint64 bytes = 0;
+};
+
+Library& TheLibrary()
+{
+    static Library library = [] {
+        Library made;
+        const QString rootPath = WorkPath(QStringLiteral("lib"));
+        QDir().mkpath(rootPath);
+        made.root = std::make_unique<ContentLibraryRoot>(rootPath);
+        QuietFeedback feedback;
+        made.root->CreateFolder(QStringLiteral("Show"), 0, 1, &feedback);
+        for (int c = 0; c < made.root->ChildCount(); ++c) {
+            if (made.root->Child(c)->GetName() == QLatin1String("Show"))
+                made.package = static_cast<ContentFolder*>(made.root->Child(c));
+        }
+        if (!made.package)
+            return made;
+        QRandomGenerator random(5);
+        for (int f = 0; f < kFolders; ++f)
+            made.package->CreateFolder(QStringLiteral("F%1").arg(f + 1, 2, 10, QLatin1Char('0')), 41 + f, 0, &feedback);
+        for (int f = 0; f < made.package->ChildCount(); ++f) {
+            auto* folder = static_cast<ContentFolder*>(made.package->Child(f));
+            for (int i = 0; i < kImagesPerFolder; ++i) {
+                auto image = std::make_unique<CindralImage>();
+                image->SetName(QStringLiteral("image %1").arg(i + 1));
+                image->SetAddress(i + 1);
+                for (int c = 1; c < CindralImage::kPaletteSize; ++c)
+                    image->SetPaletteColor(c, LEDColor::FromRgb(random.generate()));
+                for (int n = 0; n < kFramesPerImage; ++n) {
+                    CindralImage::Frame frame;
+                    frame.duration = 40;
+                    for (auto& index : frame.indices)
+                        index = quint8(random.bounded(256));
+                    image->AddFrame(frame);
+                }
+                if (folder->AddChild({image.get()}, &feedback))
+                    image.release();
+            }
+        }
+        made.packageDir = QDir(rootPath).filePath(QStringLiteral("Show"));
+        QDir dir(made.packageDir);
+        for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            for (const QFileInfo& file : QDir(dir.filePath(sub)).entryInfoList(QDir::Files))
+                made.bytes += file.size();
+        }
+        return made;
+    }();
+    return library;
+}
+
+void Report(benchmark::State& state, const std::vector<Sample>& ours, const std::vector<Sample>& tar)
+{
+    std::vector<double> ow, oc, om, tw, tc, tm;
+    for (const Sample& s : ours) {
+        ow.push_back(s.wallS);
+        oc.push_back(s.cpuS);
+        om.push_back(s.peakMiB);
+    }
+    for (const Sample& s : tar) {
+        tw.push_back(s.wallS);
+        tc.push_back(s.cpuS);
+        tm.push_back(s.peakMiB);
+    }
+    state.counters["ours_ms"] = Median(ow) * 1000;
+    state.counters["bsdtar_ms"] = Median(tw) * 1000;
+    state.counters["wall_ratio"] = Median(ow) / Median(tw);
+    state.counters["ours_cpu_ms"] = Median(oc) * 1000;
+    state.counters["bsdtar_cpu_ms"] = Median(tc) * 1000;
+    state.counters["cpu_ratio"] = Median(oc) / Median(tc);
+    state.counters["ours_peak_MiB"] = Median(om);
+    state.counters["bsdtar_peak_MiB"] = Median(tm);
+    state.counters["library_MiB"] = double(TheLibrary().bytes) / (1024.0 * 1024.0);
+}
+
+void BM_PackageExport(benchmark::State& state)
+{
+    Library& library = TheLibrary();
+    if (!library.package) {
+        state.SkipWithError("no library");
+        return;
+    }
+    const QString archive = WorkPath(QStringLiteral("Show.qelpkg"));
+    const QString tarball = WorkPath(QStringLiteral("Show.tar.gz"));
+    std::vector<Sample> ours, tar;
+    for (auto _ : state) {
+        for (int pair = 0; pair < kPairs; ++pair) {
+            ours.push_back(RunOurs([&] { return Succeeded(PackageTransfer::ExportPackage(library.package, archive, RunHere)); }));
+            tar.push_back(RunBsdtar({QStringLiteral("-czf"), tarball, QStringLiteral("-C"), library.packageDir,
+                                     QStringLiteral(".")}));
+            if (!ours.back().ok || !tar.back().ok) {
+                state.SkipWithError(ours.back().ok ? "bsdtar failed" : "the export failed");
+                return;
+            }
+        }
+    }
+    Report(state, ours, tar);
+    state.counters["archive_MiB"] = double(QFileInfo(archive).size()) / (1024.0 * 1024.0);
+}
+
+void BM_PackageImport(benchmark::State& state)
+{
+    Library& library = TheLibrary();
+    const QString archive = WorkPath(QStringLiteral("Show.qelpkg"));
+    if (!library.package || !Succeeded(PackageTransfer::ExportPackage(library.package, archive, RunHere))) {
+        state.SkipWithError("no archive");
+        return;
+    }
+    std::vector<Sample> ours, tar;
+    int run = 0;
+    for (auto _ : state) {
+        for (int pair = 0; pair < kPairs; ++pair, ++run) {
+            const QString into = WorkPath(QStringLiteral("import%1").arg(run));
+            QDir().mkpath(into);
+            ours.push_back(RunOurs([&] {
+                ContentLibraryRoot root(into);
+                return Succeeded(PackageTransfer::ImportPackage(archive, &root, RunHere));
+            }));
+            QDir(into).removeRecursively();
+            const QString unpacked = WorkPath(QStringLiteral("unpacked%1").arg(run));
+            QDir().mkpath(unpacked);
+            tar.push_back(RunBsdtar({QStringLiteral("-xzf"), archive, QStringLiteral("-C"), unpacked}));
+            QDir(unpacked).removeRecursively();
+            if (!ours.back().ok || !tar.back().ok) {
+                state.SkipWithError(ours.back().ok ? "bsdtar failed" : "the import failed");
+                return;
+            }
+        }
+    }
+    Report(state, ours, tar);
+}
+
+} // namespace
+
+BENCHMARK(BM_PackageExport)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_PackageImport)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!WorkDir().isValid())
+        return EXIT_FAILURE;
+    // The program's storage folders go to the work folder: the user's stay untouched.
+    qputenv("VELMORA_DOCUMENTS", WorkPath(QStringLiteral("Documents")).toUtf8());
+    qputenv("VELMORA_APPDATA", WorkPath(QStringLiteral("AppData")).toUtf8());
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    TheLibrary().root.reset();
+    DeleteLaterNodes();
+    return EXIT_SUCCESS;
+}
