@@ -7,26 +7,14 @@
 #include "app/tasks/TaskView.h"
 #include "app/tree/NodeTree.h"
 #include "link/devices/Device.h"
+#include "tools/screenshots/Shooting.h"
 
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
-
-// What the screen shows now where `widget` is.
-QPixmap Grab(QWidget& widget)
-{
-    widget.repaint();
-    QCoreApplication::processEvents();
-    const QRect area = widget.geometry();
-    return widget.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-}
 
 // The name cell of the fixture `uid` below the "Devices" row, made visible.
 QModelIndex FixtureRow(VelmoraMainWindow& window, quint64 uid)
@@ -71,22 +59,7 @@ bool TakeDeviceScenes(VelmoraMainWindow& window, const SaveScene& save)
     if (!save(QStringLiteral("device.png"), Grab(window)))
         return false;
 
-    // The context menu, grabbed while it is open, then closed.
-    QPixmap menu;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!open || !open->isVisible())
-            return;
-        poll.stop();
-        QTest::qWait(50);
-        menu = Grab(window);
-        open->close();
-    });
-    poll.start(10);
-    const QPoint at = tree->visualRect(stageLeft).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(tree->viewport(), &event);
+    const QPixmap menu = GrabContextMenu(window, *tree, tree->visualRect(stageLeft).center());
     if (menu.isNull()) {
         std::fprintf(stderr, "the fixture's menu did not open\n");
         return false;
@@ -110,7 +83,7 @@ bool TakeTaskScenes(VelmoraMainWindow& window, const SaveScene& save)
         item->setState(state);
         return item;
     };
-    tile(QStringLiteral("Identify Device"), TaskItem::Queued)->addText(QStringLiteral("Identifying 140668768878849"));
+    tile(QStringLiteral("Identify Device"), TaskItem::Queued)->addText(QStringLiteral("Identifying 0x7ff000000101"));
     TaskItem* upgrade = tile(QStringLiteral("BREVANT Firmware Upgrade"), TaskItem::Running);
     upgrade->setProgressGoal(4);
     upgrade->setProgressCurrent(1);

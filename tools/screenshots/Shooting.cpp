@@ -1,9 +1,15 @@
 #include "tools/screenshots/Shooting.h"
 
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QMenu>
 #include <QScreen>
+#include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
@@ -32,6 +38,26 @@ QPixmap Grab(QWidget& window)
     QCoreApplication::processEvents();
     const QRect area = window.geometry();
     return window.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+}
+
+QPixmap GrabContextMenu(QWidget& window, QAbstractScrollArea& view, QPoint at)
+{
+    // The menu runs its own event loop: it is grabbed from a timer of that loop.
+    QPixmap picture;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!open || !open->isVisible())
+            return;
+        poll.stop();
+        QTest::qWait(50);
+        picture = Grab(window);
+        open->close();
+    });
+    poll.start(10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+    return picture;
 }
 
 bool Shooter::Save(const QString& name, const QPixmap& picture)

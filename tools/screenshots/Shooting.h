@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QAbstractScrollArea;
+class QPoint;
 class QWidget;
 
 // What every scene of the screenshot tool uses: waiting for the program, grabbing a window
@@ -16,6 +18,11 @@ bool WaitFor(const std::function<bool()>& done);
 
 // The window's client area as the screen shows it now.
 QPixmap Grab(QWidget& window);
+
+// `window` as the screen shows it while the context menu that a right click at `at` in
+// `view`'s viewport opens is up; the menu is closed afterwards. A null picture when no
+// menu opened.
+QPixmap GrabContextMenu(QWidget& window, QAbstractScrollArea& view, QPoint at);
 
 class Shooter
 {

@@ -179,8 +179,17 @@ bool OpenRow(VelmoraMainWindow& window, const QStringList& path)
 
 bool TakeLibrary(VelmoraMainWindow& window, Shooter& shooter)
 {
-    return OpenRow(window, {QStringLiteral("User Content"), QStringLiteral("Show (BREVANT)"), QStringLiteral("Opening ")})
-        && shooter.Save(QStringLiteral("library.png"), Grab(window));
+    if (!OpenRow(window, {QStringLiteral("User Content"), QStringLiteral("Show (BREVANT)"), QStringLiteral("Opening ")})
+        || !shooter.Save(QStringLiteral("library.png"), Grab(window)))
+        return false;
+    // The content actions of the folder's row.
+    NodeTree* tree = window.Tree();
+    const QPixmap menu = GrabContextMenu(window, *tree, tree->visualRect(tree->currentIndex()).center());
+    if (menu.isNull()) {
+        std::fprintf(stderr, "the folder's menu did not open\n");
+        return false;
+    }
+    return shooter.Save(QStringLiteral("context-menu.png"), menu);
 }
 
 bool TakeStock(VelmoraMainWindow& window, Shooter& shooter)
