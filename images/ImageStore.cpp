@@ -1,6 +1,9 @@
 #include "images/ImageStore.h"
 
+#include <QColorSpace>
+
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -42,14 +45,30 @@ QSize ImageStore::StoredSize(QSize size, int maxWidth, int maxHeight)
     return {w, h};
 }
 
+QImage ImageStore::ArenaCopy(const QImage& image)
+{
+    if (image.isNull() || image.colorCount() > 0 || !image.textKeys().isEmpty())
+        return image.copy();
+    QImage copy = arena_.Allocate(image.size(), image.format());
+    if (copy.isNull() || copy.bytesPerLine() != image.bytesPerLine())
+        return image.copy();
+    std::memcpy(copy.bits(), image.constBits(), std::size_t(image.sizeInBytes()));
+    copy.setDotsPerMeterX(image.dotsPerMeterX());
+    copy.setDotsPerMeterY(image.dotsPerMeterY());
+    copy.setOffset(image.offset());
+    copy.setDevicePixelRatio(image.devicePixelRatio());
+    copy.setColorSpace(image.colorSpace());
+    return copy;
+}
+
 bool ImageStore::PutFrame(const QImage& image, int durationMs)
 {
     const QSize size = StoredSize(image.size(), maxWidth_, maxHeight_);
     StoredFrame frame;
     frame.durationMs = durationMs;
-    // copy() detaches: a source may hand over a picture over its own reused buffer.
+    // A copy of its own: a source may hand over a picture over its own reused buffer.
     if (image.isNull() || size == image.size())
-        frame.image = image.copy();
+        frame.image = ArenaCopy(image);
     else
         frame.image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     frames_.push_back(std::move(frame));
@@ -68,4 +87,5 @@ bool ImageStore::Replay(ImageSink& sink) const
 void ImageStore::Clear()
 {
     frames_.clear();
+    arena_.Reset();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "images/FrameArena.h"
 #include "images/ImageSink.h"
 
 #include <QImage>
@@ -47,6 +48,10 @@ public:
     static QSize StoredSize(QSize size, int maxWidth, int maxHeight);
 
 private:
+    // An independent copy of `image`, in the arena's memory where it can be.
+    QImage ArenaCopy(const QImage& image);
+
+    FrameArena arena_;
     std::vector<StoredFrame> frames_;
     int maxWidth_;
     int maxHeight_;

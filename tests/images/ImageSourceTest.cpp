@@ -1,5 +1,6 @@
 #include "images/BrevantImage.h"
 #include "images/ImageFrames.h"
+#include "images/FrameArena.h"
 #include "images/ImageStore.h"
 #include "images/LEDImageImporter.h"
 #include "images/video/VideoFrames.h"
@@ -100,6 +101,53 @@ TEST(ImageStore, KeepsIndependentCopiesAndReplaysUntilRefused)
 
     store.Clear();
     EXPECT_EQ(store.FrameCount(), 0);
+}
+
+TEST(ImageStore, CopiesOfEveryFormatOutliveTheStore)
+{
+    // Enough large frames to fill more than one block of the store's frame memory, and
+    // formats with and without a colour table or 32-bit lines.
+    struct Case {
+        QImage::Format format;
+        QSize size;
+        int frames;
+    };
+    const Case cases[] = {{QImage::Format_RGB32, {256, 256}, FrameArena::kFramesPerBlock + 8},
+                          {QImage::Format_RGB888, {3, 5}, 3},
+                          {QImage::Format_ARGB32_Premultiplied, {7, 2}, 3},
+                          {QImage::Format_Indexed8, {5, 3}, 3}};
+    for (const Case& c : cases) {
+        std::vector<QImage> sources;
+        std::vector<QImage> kept;
+        {
+            ImageStore store;
+            for (int i = 0; i < c.frames; ++i) {
+                QImage source(c.size, c.format);
+                if (c.format == QImage::Format_Indexed8) {
+                    source.setColorTable({qRgb(0, 0, 0), qRgb(10, 20, 30), qRgb(200, 100, 50)});
+                    source.fill(uint(i % 3));
+                } else {
+                    source.fill(QColor(i, 255 - i, 7));
+                }
+                source.setDotsPerMeterX(1000 + i);
+                sources.push_back(source);
+                ASSERT_TRUE(store.PutFrame(source, i));
+            }
+            for (int i = 0; i < c.frames; ++i)
+                kept.push_back(store.Frame(i).image);
+            store.Clear();
+            ASSERT_TRUE(store.PutFrame(sources.front(), 0));  // the cleared store takes new frames
+        }
+        for (int i = 0; i < c.frames; ++i) {
+            EXPECT_EQ(kept[std::size_t(i)], sources[std::size_t(i)]) << c.format << " frame " << i;
+            EXPECT_EQ(kept[std::size_t(i)].dotsPerMeterX(), 1000 + i);
+        }
+        // Drawing on a kept frame leaves the others alone.
+        kept.front().fill(Qt::white);
+        if (c.frames > 1) {
+            EXPECT_EQ(kept[1], sources[1]) << c.format;
+        }
+    }
 }
 
 TEST_F(Sources, PicturesStillAndAnimated)
