@@ -2,6 +2,7 @@
 #include "platform/system/Clock.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace sim {
 
@@ -206,8 +207,10 @@ QList<QByteArray> DmxLine::TakeLateAnswers()
 
 void DmxLine::Charge(qint64 microseconds)
 {
-    // Whole milliseconds are slept; the rest is carried to the next exchange, so that
-    // the line keeps a real line's pace on average.
+    // Whole milliseconds are slept; the rest is carried to the next exchange, and so is
+    // what a sleep overran (the scheduler wakes a thread late, the more so on a loaded
+    // machine), up to what is still owed: the line keeps a real line's pace on average
+    // instead of falling further behind with every exchange, and never runs ahead of it.
     qint64 ms;
     {
         std::lock_guard lock(mutex_);
@@ -215,7 +218,18 @@ void DmxLine::Charge(qint64 microseconds)
         ms = owedMicroseconds_ / 1000;
         owedMicroseconds_ %= 1000;
     }
+    if (ms <= 0)
+        return;
+    const auto start = std::chrono::steady_clock::now();
     platform::Clock::SleepMs(ms);
+    const double sleptUs =
+        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count()
+        / platform::Clock::Scale();
+    const qint64 overrunUs = qint64(sleptUs) - ms * 1000;
+    if (overrunUs > 0) {
+        std::lock_guard lock(mutex_);
+        owedMicroseconds_ = std::max<qint64>(0, owedMicroseconds_ - overrunUs);
+    }
 }
 
 } // namespace sim
