@@ -1,5 +1,6 @@
 #include "images/FrameArena.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -8,6 +9,7 @@
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kMaxBlockBytes = std::size_t(64) << 20;
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 {
@@ -44,7 +46,9 @@ QImage FrameArena::Allocate(QSize size, QImage::Format format)
     // Each picture starts on a 64-byte boundary, as the allocator would give it.
     const std::size_t bytes = RoundUp(std::size_t(bytesPerLine) * std::size_t(size.height()), 64);
     if (!block_ || block_->size - block_->used < bytes) {
-        block_ = std::make_shared<Block>(bytes * kFramesPerBlock);
+        // Very large pictures come fewer to a block, down to one.
+        const std::size_t frames = std::clamp<std::size_t>(kMaxBlockBytes / bytes, 1, kFramesPerBlock);
+        block_ = std::make_shared<Block>(bytes * frames);
         if (!block_->memory) {
             block_.reset();
             return QImage();

@@ -18,7 +18,7 @@
 class FrameArena
 {
 public:
-    // Pictures a block is made for.
+    // Pictures a block is made for (fewer when they would take more than 64 MiB).
     static constexpr int kFramesPerBlock = 32;
 
     // A new picture of `size` and `format` (not one with a colour table) in arena memory,
