@@ -331,9 +331,25 @@ bool File::OpenMember(ArchiveEngine& engine, OpenMode mode)
 
 bool File::OpenPlain(const QString& absolute, OpenMode mode)
 {
-    // Writing a whole file replaces it only once every byte is down; appending and
+    const bool whole = (mode & WriteOnly) && !(mode & (ReadOnly | Append | NewOnly | ExistingOnly));
+    fresh_ = false;
+    // A whole file that is not there yet has no old contents to keep: it is made under its
+    // own name, exclusively (so that nothing which appears meanwhile is overwritten), and
+    // removed again when a write fails. This spares every new file of an import or a copy
+    // the temporary file, the flush to disk and the rename.
+    if (whole && !QFileInfo::exists(absolute)) {
+        auto made = std::make_unique<QFile>(absolute);
+        if (made->open(mode | NewOnly)) {
+            plain_ = std::move(made);
+            saving_ = false;
+            fresh_ = true;
+            backend_ = Backend::Plain;
+            return QIODevice::open(mode | Unbuffered);
+        }
+    }
+    // Writing over a whole file replaces it only once every byte is down; appending and
     // updating in place cannot work that way.
-    saving_ = (mode & WriteOnly) && !(mode & (ReadOnly | Append | NewOnly | ExistingOnly));
+    saving_ = whole;
     if (saving_)
         plain_ = std::make_unique<QSaveFile>(absolute);
     else
@@ -389,6 +405,10 @@ ArchiveResult File::Close()
                 result = ArchiveResult::Failure(
                     QStringLiteral("\"%1\" could not be written: %2").arg(path_, plain_->errorString()));
             plain_->close();
+            // A new file that did not take all its bytes goes again: no half file is left
+            // under the name.
+            if (fresh_ && (!flushed || !writeFailure_.isEmpty()))
+                QFile::remove(plain_->fileName());
         }
         break;
     case Backend::MemberRead:

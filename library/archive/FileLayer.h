@@ -84,8 +84,9 @@ bool Rename(const QString& from, const QString& to);
 // A file of the layer: a QIODevice like QFile.
 //
 // Reading a package member loads it whole at open (within the size cap for its kind,
-// ArchiveLimits) and then seeks freely. Writing a plain file goes to a temporary file that
-// replaces the file when closed (or, for ReadWrite and Append, to the file itself). Writing
+// ArchiveLimits) and then seeks freely. Writing over a plain file goes to a temporary file
+// that replaces the file when closed (or, for ReadWrite and Append, to the file itself); a
+// plain file that does not exist yet is made and written under its own name.  Writing
 // a package member works only while its archive is a writer destination; the bytes are
 // collected with the archive's other members and written with it. Package members cannot
 // be opened ReadWrite.
@@ -93,7 +94,7 @@ bool Rename(const QString& from, const QString& to);
 // Close() says whether what was written reached its destination; close() and the
 // destructor do the same and drop the answer. A write that does not take all its bytes
 // (a full disk, a member past its size cap) spoils the whole file: a plain file keeps its
-// old contents, and a package being written fails to commit. A File is used by one thread
+// old contents (a new one is removed again), and a package being written fails to commit. A File is used by one thread
 // at a time.
 class File : public QIODevice
 {
@@ -133,6 +134,7 @@ private:
     std::unique_ptr<ArchiveEngine> engine_;
     QByteArray memberData_;
     bool saving_ = false; // plain_ is a QSaveFile
+    bool fresh_ = false;  // plain_ is a new file made by this open
     QString writeFailure_; // why a write did not take all its bytes; empty while all went well
 };
 

@@ -273,7 +273,7 @@ TEST_F(ImageRecord, ARecordReadsAndWritesAnyDeviceAndFlattensForTransfer)
     EXPECT_FALSE(record.WriteTo(shortDevice));
 }
 
-TEST_F(ImageRecord, AFailedSaveKeepsThePreviousFileWhole)
+TEST_F(ImageRecord, AFailedSaveKeepsThePreviousFileWholeAndLeavesNoNewOne)
 {
     const QString path = Path(QStringLiteral("keep.bvi"));
     BrevantImage small;
@@ -286,10 +286,12 @@ TEST_F(ImageRecord, AFailedSaveKeepsThePreviousFileWhole)
     {
         testing_env::ScopedFileSizeLimit limit(800);
         EXPECT_FALSE(large->Save(path));
+        // A new file is written under its own name: cut off, it goes again.
+        EXPECT_FALSE(large->Save(Path(QStringLiteral("new.bvi"))));
     }
     EXPECT_EQ(ReadAll(path), good);
     EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.bvi")})
-        << "no temporary file left behind";
+        << "no temporary file and no half new file left behind";
 
     EXPECT_FALSE(large->Save(Path(QStringLiteral("no/such/folder/x.bvi"))));
 }
