@@ -138,14 +138,7 @@ FleetDevicesPage::FleetDevicesPage(FleetWizard* wizard) : QWizardPage(wizard), w
     }
     layout->addWidget(list_);
 
-    auto* buttons = new QHBoxLayout;
-    auto* all = new QPushButton(QStringLiteral("Select All"), this);
-    auto* none = new QPushButton(QStringLiteral("Clear All"), this);
-    buttons->addWidget(all);
-    buttons->addWidget(none);
-    layout->addLayout(buttons);
-    connect(all, &QPushButton::clicked, this, &FleetDevicesPage::SelectAll);
-    connect(none, &QPushButton::clicked, this, &FleetDevicesPage::SelectNone);
+    wizard_rows::AddCheckAllButtons(layout, list_);
     connect(&wizard->Offered(), &LiveDevices::Gone, this, [this](int place) { wizard_rows::RemoveRowsOf(list_, place); });
 }
 
@@ -177,16 +170,6 @@ void FleetDevicesPage::initializePage()
     list_->clear();
     for (int place : wizard_->ModelPlaces(wizard_->SelectedModel()))
         AddRow(place);
-}
-
-void FleetDevicesPage::SelectAll()
-{
-    wizard_rows::CheckAll(list_, true);
-}
-
-void FleetDevicesPage::SelectNone()
-{
-    wizard_rows::CheckAll(list_, false);
 }
 
 QList<Device*> FleetDevicesPage::CheckedDevices(QTreeWidgetItem* parent) const

@@ -111,10 +111,6 @@ public:
     // The live fixtures of the ticked rows below `parent`, depth first.
     QList<Device*> CheckedDevices(QTreeWidgetItem* parent) const;
 
-public slots:
-    void SelectAll();
-    void SelectNone();
-
 private:
     QTreeWidgetItem* AddRow(int place);
 

@@ -217,14 +217,7 @@ UpgradeDevicePage::UpgradeDevicePage(UpgradeWizard* wizard) : QWizardPage(wizard
     list_->header()->resizeSection(kAddressColumn, kAddressWidth);
     layout->addWidget(list_);
 
-    auto* buttons = new QHBoxLayout;
-    auto* all = new QPushButton(QStringLiteral("Select All"), this);
-    auto* none = new QPushButton(QStringLiteral("Clear All"), this);
-    buttons->addWidget(all);
-    buttons->addWidget(none);
-    layout->addLayout(buttons);
-    connect(all, &QPushButton::clicked, this, &UpgradeDevicePage::SelectAll);
-    connect(none, &QPushButton::clicked, this, &UpgradeDevicePage::SelectNone);
+    wizard_rows::AddCheckAllButtons(layout, list_);
     connect(&wizard->Offered(), &LiveDevices::Gone, this, [this](int place) { wizard_rows::RemoveRowsOf(list_, place); });
 }
 
@@ -250,16 +243,6 @@ void UpgradeDevicePage::initializePage()
         wizard_rows::SetBadge(row, kAddressColumn, device->GetDmxAddress(), wizard_rows::AddressLight(),
                               wizard_rows::AddressDark());
     }
-}
-
-void UpgradeDevicePage::SelectAll()
-{
-    wizard_rows::CheckAll(list_, true);
-}
-
-void UpgradeDevicePage::SelectNone()
-{
-    wizard_rows::CheckAll(list_, false);
 }
 
 bool UpgradeDevicePage::validatePage()

@@ -97,10 +97,6 @@ public:
     void initializePage() override;
     bool validatePage() override;
 
-public slots:
-    void SelectAll();
-    void SelectNone();
-
 private:
     UpgradeWizard* wizard_;
     QLabel* model_;

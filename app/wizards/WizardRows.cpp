@@ -1,6 +1,8 @@
 #include "app/wizards/WizardRows.h"
 
+#include <QBoxLayout>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace wizard_rows {
@@ -63,6 +65,19 @@ void CheckAll(QTreeWidget* list, bool checked)
         if (row->flags() & Qt::ItemIsUserCheckable)
             row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     }
+}
+
+void AddCheckAllButtons(QBoxLayout* layout, QTreeWidget* list)
+{
+    auto* buttons = new QHBoxLayout;
+    // The layout gives the buttons to the page that holds it.
+    auto* all = new QPushButton(QStringLiteral("Select All"));
+    auto* none = new QPushButton(QStringLiteral("Clear All"));
+    buttons->addWidget(all);
+    buttons->addWidget(none);
+    layout->addLayout(buttons);
+    QObject::connect(all, &QPushButton::clicked, list, [list] { CheckAll(list, true); });
+    QObject::connect(none, &QPushButton::clicked, list, [list] { CheckAll(list, false); });
 }
 
 QList<int> CheckedPlaces(const QTreeWidgetItem* parent)

@@ -10,6 +10,8 @@ class QTreeWidgetItem;
 // What the wizards' fixture lists share: the list's looks, the badge cells that OvalDelegate
 // paints, and the place (LiveDevices) a fixture row keeps, by which rows go when their
 // fixture does.
+class QBoxLayout;
+
 namespace wizard_rows {
 
 // Column 0 of a fixture row: the fixture's place in the wizard's LiveDevices.
@@ -32,6 +34,9 @@ void SetPlace(QTreeWidgetItem* row, int place);
 void RemoveRowsOf(QTreeWidget* list, int place);
 // Checks or unchecks column 0 of every top-level row that can be checked.
 void CheckAll(QTreeWidget* list, bool checked);
+// Adds to `layout` the "Select All" and "Clear All" buttons that check or uncheck every
+// row of `list`.
+void AddCheckAllButtons(QBoxLayout* layout, QTreeWidget* list);
 // The places of the checked fixture rows below `parent`, depth first, a row before its
 // children.
 QList<int> CheckedPlaces(const QTreeWidgetItem* parent);

@@ -8,6 +8,7 @@
 #include "images/BrevantImage.h"
 #include "images/ui/PreviewItem.h"
 #include "link/ui/NameDialog.h"
+#include "tests/common/MenuEntries.h"
 #include "tests/common/ModalDialogDriver.h"
 #include "tests/content/MemoryFolders.h"
 
@@ -25,26 +26,7 @@
 
 namespace {
 
-// The entries of the menu that `open` shows ("-" for a separator), which is then closed
-// unchosen; empty when no menu showed.
-QStringList MenuEntries(const std::function<void()>& open)
-{
-    QStringList entries;
-    QTimer poll;
-    poll.setInterval(0);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        for (QAction* action : menu->actions())
-            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        menu->close();
-    });
-    poll.start();
-    open();
-    return entries;
-}
+using testing_env::MenuEntries;
 
 class ContentFolderPreviewTest : public ::testing::Test
 {

@@ -6,6 +6,7 @@
 #include "images/ui/ImageViewDialog.h"
 #include "images/ui/PreviewItem.h"
 #include "platform/system/Clock.h"
+#include "tests/common/MenuEntries.h"
 #include "tests/common/ModalDialogDriver.h"
 #include "tests/content/MemoryFolders.h"
 #include "tests/images/ui/DialogTestSupport.h"
@@ -76,26 +77,7 @@ std::vector<Step> Steps(LEDImageItem& tile, std::size_t count, const std::functi
     return steps;
 }
 
-// The entries of the menu that `open` shows ("-" for a separator), which is then closed
-// unchosen; empty when no menu showed.
-QStringList MenuEntries(const std::function<void()>& open)
-{
-    QStringList entries;
-    QTimer poll;
-    poll.setInterval(0);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        poll.stop();
-        for (QAction* action : menu->actions())
-            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        menu->close();
-    });
-    poll.start();
-    open();
-    return entries;
-}
+using testing_env::MenuEntries;
 
 } // namespace
 
