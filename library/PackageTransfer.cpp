@@ -1,11 +1,13 @@
 #include "library/PackageTransfer.h"
 
 #include "content/operations/ContentCopyOperation.h"
+#include "content/operations/ContentDeleteOperation.h"
 #include "content/operations/ContentSteps.h"
 #include "content/operations/ContentSyncOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/config/ConfigFile.h"
+#include "library/config/StoreHold.h"
 #include "library/mosavra/MosavraContentImport.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/user/ContentLibraryRoot.h"
@@ -42,6 +44,16 @@ ArchiveResult Ran(bool succeeded, const QString& what)
     return succeeded ? ArchiveResult::Success() : ArchiveResult::Failure(QStringLiteral("%1 did not complete").arg(what));
 }
 
+// The child of `root` that is not among `before`: what a copy into the root made.
+ContentBase* NewChild(ContentFolder* root, const QList<ContentBase*>& before)
+{
+    for (ContentBase* child : ChildrenOf(root)) {
+        if (!before.contains(child))
+            return child;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 ArchiveResult ExportPackage(ContentFolder* package, const QString& archivePath, const OperationRunner& run)
@@ -54,20 +66,26 @@ ArchiveResult ExportPackage(ContentFolder* package, const QString& archivePath, 
     if (writing.ArchiveFile().isEmpty())
         return writing.Commit();
     bool exported = false;
+    ArchiveResult configsWritten = ArchiveResult::Success();
     {
         std::unique_ptr<ContentFolder> destination;
         if (qobject_cast<MosavraContentLibraryPackage*>(package))
             destination = std::make_unique<MosavraContentLibraryPackageDestinationFile>(PolicyOf(package), archivePath);
         else
             destination = std::make_unique<ContentLibraryPackageDestinationFile>(PolicyOf(package), archivePath);
+        // Each folder's config.xml goes into the archive once, at the end, rather than again
+        // for every image added to it.
+        LibraryConfig::StoreHold configs(archivePath, LibraryConfig::StoreHold::Top::Included);
         ContentCopyOperation copy;
         copy.SetItems(children);
         copy.SetTarget(destination.get());
         exported = run(copy);
+        if (exported)
+            configsWritten = configs.Write();
     }
-    if (!exported) {
+    if (!exported || !configsWritten) {
         writing.Discard();
-        return Ran(false, QStringLiteral("The export of %1").arg(package->GetName()));
+        return configsWritten ? Ran(false, QStringLiteral("The export of %1").arg(package->GetName())) : configsWritten;
     }
     return writing.Commit();
 }
@@ -81,10 +99,27 @@ ArchiveResult ImportPackage(const QString& archivePath, ContentLibraryRoot* root
                                       QFileInfo(archivePath).completeBaseName(), archivePath);
     if (const ArchiveResult whole = CheckWhole(&package, archivePath); !whole)
         return whole;
+    // The new package's config.xml files are written once each when the copy is done, not
+    // once for every image added; and an import that fails takes back the package it began,
+    // so that a package is imported whole or not at all.
+    const QList<ContentBase*> before = ChildrenOf(root);
+    LibraryConfig::StoreHold configs(root->DirPath(), LibraryConfig::StoreHold::Top::Excluded);
     ContentCopyOperation copy;
     copy.SetItems({&package});
     copy.SetTarget(root);
-    return Ran(run(copy), QStringLiteral("The import of %1").arg(package.GetName()));
+    const bool copied = run(copy);
+    const ArchiveResult written = copied ? configs.Write() : ArchiveResult::Success();
+    if (copied && written)
+        return ArchiveResult::Success();
+    if (ContentBase* begun = NewChild(root, before)) {
+        ContentDeleteOperation removal;
+        removal.SetItems({begun});
+        run(removal);
+    }
+    configs.Write(); // what is still held of the package taken back: nothing, or what stayed
+    if (!written)
+        return written;
+    return Ran(false, QStringLiteral("The import of %1").arg(package.GetName()));
 }
 
 ArchiveResult ImportCollages(const QString& archivePath, MosavraContentLibraryPackage* package,

@@ -17,7 +17,7 @@ bool Load(Node* node, int* version = nullptr)
     FileLayer::Dir dir;
     if (!node->FindDir(dir, nullptr))
         return false;
-    if (!FileLayer::Exists(dir.absoluteFilePath(LibraryConfig::kFileName)))
+    if (!LibraryConfig::HasConfig(dir))
         return false;
     const ArchiveResult read = LibraryConfig::LoadConfig(node, dir, version);
     if (!read) {

@@ -1,5 +1,7 @@
 #include "library/config/ConfigFile.h"
 
+#include "library/config/StoreHold.h"
+
 #include <QXmlStreamWriter>
 
 namespace LibraryConfig {
@@ -78,18 +80,23 @@ ArchiveResult ToXml(const Document& document, QByteArray* bytes)
 ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
 {
     const QString path = dir.absoluteFilePath(kFileName);
-    if (document.entries.isEmpty() && document.form != Form::Package) {
+    const bool removes = document.entries.isEmpty() && document.form != Form::Package;
+    // Checked before the file is opened, or held: a text the writer cannot hold leaves the
+    // old file.
+    QByteArray bytes;
+    if (!removes) {
+        if (const ArchiveResult encoded = ToXml(document, &bytes); !encoded)
+            return encoded;
+    }
+    if (StoreHold::Hold(dir.absolutePath(), document))
+        return ArchiveResult::Success();
+
+    if (removes) {
         FileLayer::Remove(path);
         if (FileLayer::Exists(path))
             return ArchiveResult::Failure(QStringLiteral("\"%1\" could not be removed").arg(path));
         return ArchiveResult::Success();
     }
-
-    // Checked before the file is opened: a text the writer cannot hold leaves the old file.
-    QByteArray bytes;
-    const ArchiveResult encoded = ToXml(document, &bytes);
-    if (!encoded)
-        return encoded;
     FileLayer::File file(path);
     if (!file.open(QIODevice::WriteOnly))
         return ArchiveResult::Failure(file.errorString());

@@ -2,6 +2,7 @@
 
 #include "content/policies/PolicyBase.h"
 #include "library/config/ConfigFile.h"
+#include "library/config/StoreHold.h"
 
 #include <QXmlStreamReader>
 
@@ -37,6 +38,18 @@ ArchiveResult ReadBounded(const QString& path, QByteArray* bytes)
     return ArchiveResult::Success();
 }
 
+// The file as stored: the document a StoreHold keeps for the folder, else the file on disk.
+ArchiveResult ReadStored(const FileLayer::Dir& dir, QByteArray* bytes)
+{
+    const QString path = dir.absoluteFilePath(kFileName);
+    const std::optional<Document> held = StoreHold::Held(dir.absolutePath());
+    if (!held)
+        return ReadBounded(path, bytes);
+    if (held->entries.isEmpty() && held->form != Form::Package)
+        return ArchiveResult::Failure(QStringLiteral("\"%1\" was not found").arg(path));
+    return ToXml(*held, bytes);
+}
+
 int AddressValue(QStringView text)
 {
     bool ok = false;
@@ -50,7 +63,7 @@ ArchiveResult ReadConfig(const FileLayer::Dir& dir, ElementHandler& handler)
 {
     const QString path = dir.absoluteFilePath(kFileName);
     QByteArray bytes;
-    const ArchiveResult read = ReadBounded(path, &bytes);
+    const ArchiveResult read = ReadStored(dir, &bytes);
     if (!read)
         return read;
     QXmlStreamReader reader(bytes);
@@ -64,6 +77,13 @@ ArchiveResult ReadConfig(const FileLayer::Dir& dir, ElementHandler& handler)
                                           .arg(reader.lineNumber())
                                           .arg(reader.columnNumber()));
     return ArchiveResult::Success();
+}
+
+bool HasConfig(const FileLayer::Dir& dir)
+{
+    if (const std::optional<Document> held = StoreHold::Held(dir.absolutePath()))
+        return !held->entries.isEmpty() || held->form == Form::Package;
+    return FileLayer::Exists(dir.absoluteFilePath(kFileName));
 }
 
 template <class Self>

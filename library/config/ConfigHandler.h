@@ -26,6 +26,8 @@ public:
 // Fails, handing out nothing, when the file is missing, unreadable or larger than
 // kMaxFileSize; fails after the elements before the error when the XML is not well-formed.
 ArchiveResult ReadConfig(const FileLayer::Dir& dir, ElementHandler& handler);
+// Whether `dir` has a "config.xml" for ReadConfig: on disk, or held by a StoreHold.
+bool HasConfig(const FileLayer::Dir& dir);
 
 // The reader's rules, applied to a node whose policy folders are of class `Self`
 // (ContentPolicyFolder or MosavraContentPolicyFolder). Element names are compared

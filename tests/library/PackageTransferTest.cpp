@@ -3,6 +3,7 @@
 #include "content/operations/ContentOperation.h"
 #include "content/policies/NamedPolicies.h"
 #include "library/PackageTransfer.h"
+#include "library/config/StoreHold.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/user/ContentLibraryRoot.h"
 #include "link/ui/OperationDialog.h"
@@ -176,6 +177,62 @@ TEST_F(Transfers, AFileThatIsNoPackageIsNotImported)
     }
     EXPECT_FALSE(ran);
     EXPECT_EQ(Describe(root_.get()), QStringList{"Show@0"});
+}
+
+// An import stopped part-way takes back the package it began: the library is as before.
+TEST_F(Transfers, AnImportStoppedPartWayLeavesNoPackageBehind)
+{
+    const QString archive = Path(QStringLiteral("Late.qelpkg"));
+    ASSERT_TRUE(PackageTransfer::ExportPackage(show_, archive, RunHere).Ok());
+    QStringList runs;
+    const auto run = [&runs](ContentOperation& operation) {
+        runs.append(operation.Title());
+        FeedbackRecorder feedback;
+        if (runs.size() == 1)
+            feedback.CancelOnText(QStringLiteral("Copying c"));
+        return operation.Run(&feedback) == 0;
+    };
+    const ArchiveResult result = PackageTransfer::ImportPackage(archive, root_.get(), run);
+    EXPECT_EQ(result.Message(), QStringLiteral("The import of Late did not complete"));
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_TRUE(runs[1].startsWith(QStringLiteral("Deleting"))) << runs[1].toStdString();
+    EXPECT_EQ(Describe(root_.get()), QStringList{"Show@0"});
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("lib/Late"))));
+    EXPECT_EQ(Describe(std::make_unique<ContentLibraryRoot>(Path(QStringLiteral("lib"))).get()), QStringList{"Show@0"});
+}
+
+// While a hold lives, the config.xml files of folders made below its top stay in memory
+// (and are read from there); the existing folders beside them are written as before.
+TEST_F(Transfers, AConfigHoldWritesTheFilesOfNewFoldersOnceAtTheEnd)
+{
+    const QString newPackage = Path(QStringLiteral("lib/New/config.xml"));
+    const QString newFolder = Path(QStringLiteral("lib/New/F/config.xml"));
+    {
+        LibraryConfig::StoreHold hold(root_->DirPath(), LibraryConfig::StoreHold::Top::Excluded);
+        ASSERT_TRUE(root_->CreateFolder(QStringLiteral("New"), 0, 1, nullptr));
+        auto* created = static_cast<ContentFolder*>(ChildNamed(root_.get(), QStringLiteral("New")));
+        ASSERT_TRUE(created->CreateFolder(QStringLiteral("F"), 42, 0, nullptr));
+        auto image = MakeImage<CindralImage>(QStringLiteral("n"), 0, 1, 40);
+        image->SetAddress(3);
+        ASSERT_TRUE(static_cast<ContentFolder*>(created->Child(0))->AddChild({image.get()}, nullptr));
+        image.release();
+        Add(QStringLiteral("F2"), QStringLiteral("d"), 9, 1);
+
+        EXPECT_FALSE(QFile::exists(newPackage));
+        EXPECT_FALSE(QFile::exists(newFolder));
+        EXPECT_TRUE(ReadBytes(Path(QStringLiteral("lib/config.xml"))).contains("\"New\""));
+        EXPECT_TRUE(ReadBytes(Path(QStringLiteral("lib/Show/F2/config.xml"))).contains("\"d\""));
+        // A node read meanwhile sees what is held.
+        ContentLibraryRoot rereadRoot(Path(QStringLiteral("lib")));
+        EXPECT_EQ(Describe(static_cast<ContentFolder*>(ChildNamed(&rereadRoot, QStringLiteral("New")))),
+                  QStringList{"F@42"});
+        ASSERT_TRUE(hold.Write().Ok());
+    }
+    EXPECT_TRUE(ReadBytes(newFolder).contains(R"(<content name="n" address="3"/>)"));
+    ContentLibraryRoot reread(Path(QStringLiteral("lib")));
+    ASSERT_EQ(Summary(static_cast<ContentFolder*>(ChildNamed(&reread, QStringLiteral("New")))).size(), 1);
+    EXPECT_TRUE(Summary(static_cast<ContentFolder*>(ChildNamed(&reread, QStringLiteral("New"))))[0].startsWith(
+        QStringLiteral("F@42/n@3 ")));
 }
 
 // A package whose archive breaks off is not taken for the part before the break.
