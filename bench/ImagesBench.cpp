@@ -7,6 +7,7 @@
 #include "images/Palette.h"
 #include "images/video/VideoFrames.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -15,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,13 +36,26 @@ QString ClipPath()
     return WorkDir().filePath(QStringLiteral("clip1080p.mp4"));
 }
 
-bool RunTool(const QStringList& arguments)
+// Runs ffmpeg with `arguments`. With `peakMiB`, under time(1), which reports the peak
+// resident memory of ffmpeg alone (a child's own rusage would be charged this process's
+// peak, which it shared until its exec).
+bool RunTool(const QStringList& arguments, double* peakMiB = nullptr)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(QStringLiteral("ffmpeg"), QStringList{"-nostdin", "-v", "error", "-y"} + arguments);
-    return process.waitForStarted(-1) && process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    const QStringList ffmpeg = QStringList{"ffmpeg", "-nostdin", "-v", "error", "-y"} + arguments;
+    const QString peakFile = WorkDir().filePath(QStringLiteral("ffmpeg-peak"));
+    if (peakMiB)
+        process.start(QStringLiteral("/usr/bin/time"), QStringList{"-f", "%M", "-o", peakFile} + ffmpeg);
+    else
+        process.start(ffmpeg.first(), ffmpeg.mid(1));
+    const bool ran = process.waitForStarted(-1) && process.waitForFinished(-1) &&
+                     process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (ran && peakMiB) {
+        QFile peak(peakFile);
+        *peakMiB = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().toDouble() / 1024.0 : 0;
+    }
+    return ran;
 }
 
 bool MakeClip()
@@ -79,6 +94,7 @@ public:
 void BM_VideoImport1080p(benchmark::State& state)
 {
     int frames = 0;
+    double storeMiB = 0;
     const double cpu = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
         ImageStore store(255, 512, 512);
@@ -91,11 +107,18 @@ void BM_VideoImport1080p(benchmark::State& state)
         BrevantImage image;
         importer.Finish(image);
         frames += store.FrameCount();
+        storeMiB = 0;
+        for (const ImageStore::StoredFrame& frame : store.Frames())
+            storeMiB += double(frame.image.sizeInBytes()) / (1024.0 * 1024.0);
         benchmark::DoNotOptimize(image.FrameCount());
     }
     state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
     state.counters["cpu_s"] = (CpuSeconds(RUSAGE_SELF) - cpu) / double(state.iterations());
     state.counters["peak_MiB"] = PeakMiB(RUSAGE_SELF);
+    // What the store's frames take: the import's peak less this is what decoding took
+    // besides (compare the peak of ffmpeg's own decode, BM_FFmpegDecode1080p).
+    state.counters["store_MiB"] = storeMiB;
+    state.counters["beyond_store_MiB"] = PeakMiB(RUSAGE_SELF) - storeMiB;
 }
 
 void BM_VideoDecodeOnly1080p(benchmark::State& state)
@@ -114,15 +137,19 @@ void BM_VideoDecodeOnly1080p(benchmark::State& state)
 void BM_FFmpegDecode1080p(benchmark::State& state)
 {
     const double cpu = CpuSeconds(RUSAGE_CHILDREN);
+    double peak = 0;
     for (auto _ : state) {
-        if (!RunTool({"-i", ClipPath(), "-f", "null", "-"})) {
+        double runPeak = 0;
+        if (!RunTool({"-i", ClipPath(), "-f", "null", "-"}, &runPeak)) {
             state.SkipWithError("ffmpeg failed");
             return;
         }
+        peak = std::max(peak, runPeak);
     }
     state.counters["frames_per_s"] =
         benchmark::Counter(double(kClipFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["cpu_s"] = (CpuSeconds(RUSAGE_CHILDREN) - cpu) / double(state.iterations());
+    state.counters["peak_MiB"] = peak;
 }
 
 // ffmpeg's own way to 256 colours on the same clip: scale to the store's 512 wide,
