@@ -5,6 +5,7 @@
 #include "platform/usb/UsbDescriptors.h"
 
 #include <QDebug>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <list>
@@ -899,6 +900,16 @@ std::vector<UCHAR> UsbBus::PowerRequests(PortId port) const
 
 int UsbBus::PendingTransfers(PortId port) const
 {
+    return CountPending(port, std::nullopt);
+}
+
+int UsbBus::PendingTransfers(PortId port, quint8 endpoint) const
+{
+    return CountPending(port, endpoint);
+}
+
+int UsbBus::CountPending(PortId port, std::optional<quint8> endpoint) const
+{
     std::shared_ptr<Attachment> attachment;
     {
         std::lock_guard lock(mutex_);
@@ -908,7 +919,8 @@ int UsbBus::PendingTransfers(PortId port) const
         attachment = it->second.current;
     }
     std::lock_guard lock(attachment->mutex);
-    return int(attachment->pending.size());
+    return int(std::count_if(attachment->pending.cbegin(), attachment->pending.cend(),
+                             [endpoint](const Attachment::Pending& p) { return !endpoint || p.endpoint == *endpoint; }));
 }
 
 } // namespace platform::usb

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -69,12 +70,15 @@ public:
     void HoldOutTransfers(PortId port, quint8 endpoint, bool hold);
     // The minor functions of the power requests that reached the port's device, in order.
     std::vector<UCHAR> PowerRequests(PortId port) const;
-    // Transfers now waiting on the port's device.
+    // Transfers now waiting on the port's device: all of them, or those of one endpoint.
     int PendingTransfers(PortId port) const;
+    int PendingTransfers(PortId port, quint8 endpoint) const;
 
     struct Attachment; // one device's presence on the bus (internal)
 
 private:
+    int CountPending(PortId port, std::optional<quint8> endpoint) const;
+
     struct Port
     {
         std::shared_ptr<Attachment> current;

@@ -96,7 +96,7 @@ protected:
     // widget is holding on to shows as one more.
     bool WaitUntilTheWidgetHoldsARequest(const std::atomic<bool>& started)
     {
-        return PollUntil([&] { return started && Machine().Bus().PendingTransfers(Port()) > 3; });
+        return PollUntil([&] { return started && Machine().Bus().PendingTransfers(Port(), kRdmEndpoint) > 0; });
     }
 
     std::map<quint8, int> seen_;
