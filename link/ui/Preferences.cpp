@@ -146,6 +146,9 @@ bool Preferences::Load()
         return false;
 
     // Any element names an entry, at any depth; the root element starts the list afresh.
+    // An element whose name no key could have (a namespace prefix, say) is passed over:
+    // written back without the declarations it relied on, it would make the next load
+    // refuse the whole file.
     QMap<QString, QString> read;
     QXmlStreamReader reader(&file);
     while (!reader.atEnd()) {
@@ -154,7 +157,7 @@ bool Preferences::Load()
         const QString name = reader.qualifiedName().toString();
         if (name == kRootElement)
             read.clear();
-        else
+        else if (IsStorableKey(name))
             read.insert(name, reader.attributes().value(kPathAttribute).toString());
     }
     if (reader.hasError()) {

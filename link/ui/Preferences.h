@@ -56,8 +56,9 @@ public:
     // included) for `key`: what a file dialog remembers after the user picked a file.
     bool SetLastDirectory(const QString& key, const QString& chosenFile);
 
-    // Replaces the entries with those of the file; false (entries unchanged) when the
-    // file is missing, unreadable or malformed.
+    // Replaces the entries with those of the file (elements whose names no key could have
+    // are passed over); false (entries unchanged) when the file is missing, unreadable or
+    // malformed.
     bool Load();
     // Writes the entries, or removes the file when there are none. False when the file
     // could not be written or removed; the old file is then left as it was.

@@ -160,6 +160,23 @@ TEST_F(PreferencesTest, KeysThatCannotBeElementNamesAreRefusedAndTheFileStaysRea
     EXPECT_EQ(Reloaded("_my-key.2"), "/y");
 }
 
+// Written back without the declarations they relied on, such names would make the next
+// load refuse the whole file, and every other entry with it.
+TEST_F(PreferencesTest, ElementsNoKeyCouldNameArePassedOverAndTheRestSurviveTheNextSave)
+{
+    WriteFile("<lastPath xmlns:a=\"urn:x\"><a:content_export path=\"/ns\"/><firmware_upgrade path=\"/fw\"/>"
+              "<\xc3\x9cn\xc3\xaf path=\"/u\"/></lastPath>");
+    {
+        ScopedPreferences preferences;
+        EXPECT_EQ(preferences->LastPath("a:content_export"), "");
+        EXPECT_EQ(preferences->LastPath(QString::fromUtf8("\xc3\x9cn\xc3\xaf")), "");
+        EXPECT_EQ(preferences->LastPath(Preferences::kFirmwareUpgrade), "/fw");
+        EXPECT_TRUE(preferences->SetLastPath(Preferences::kContentExport, "/new"));
+    }
+    EXPECT_EQ(Reloaded(Preferences::kFirmwareUpgrade), "/fw");
+    EXPECT_EQ(Reloaded(Preferences::kContentExport), "/new");
+}
+
 TEST_F(PreferencesTest, PathsWithMarkupAndNonAsciiTextReadBackUnchanged)
 {
     const QString path = QString::fromUtf8("/tmp/a&b <c> \"q\" 'x'/Ünïcödé 漢字 😀/tab\there/line\r\nbreak");
