@@ -268,14 +268,27 @@ std::shared_ptr<WritingArchivedStream> ArchiveWriter::Stream() const
     return stream_ ? stream_ : WritingArchivedStream::Find(streamKey_);
 }
 
-std::optional<ArchiveResult> ArchiveWriter::ReleaseStream()
+ArchiveResult ArchiveWriter::CloseMember()
 {
+    ArchiveResult result = ArchiveResult::Success();
+    if (entry_ && stream_)
+        result = stream_->CloseEntry(*entry_);
     entry_.reset();
     position_ = 0;
+    return result;
+}
+
+std::optional<ArchiveResult> ArchiveWriter::ReleaseStream()
+{
+    const ArchiveResult closed = CloseMember();
     if (!stream_)
         return std::nullopt;
     stream_.reset();
-    return WritingArchivedStream::Release(streamKey_);
+    if (auto written = WritingArchivedStream::Release(streamKey_))
+        return written;
+    if (!closed.Ok())
+        return closed;
+    return std::nullopt;
 }
 
 void ArchiveWriter::FailArchive(const QString& reason)
@@ -292,6 +305,7 @@ bool ArchiveWriter::open(QIODevice::OpenMode mode)
         stream_ = WritingArchivedStream::Join(streamKey_);
     if (!stream_)
         return false;
+    CloseMember();
     entry_ = stream_->OpenEntry(mode, path_.innerPath);
     position_ = entry_ && (mode & QIODevice::Append) ? entry_->Size() : 0;
     return entry_ != nullptr;
@@ -299,9 +313,7 @@ bool ArchiveWriter::open(QIODevice::OpenMode mode)
 
 bool ArchiveWriter::close()
 {
-    entry_.reset();
-    position_ = 0;
-    return true;
+    return CloseMember().Ok();
 }
 
 qint64 ArchiveWriter::size() const
