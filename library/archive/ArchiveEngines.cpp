@@ -268,27 +268,21 @@ std::shared_ptr<WritingArchivedStream> ArchiveWriter::Stream() const
     return stream_ ? stream_ : WritingArchivedStream::Find(streamKey_);
 }
 
-ArchiveResult ArchiveWriter::CloseMember()
+void ArchiveWriter::CloseMember()
 {
-    ArchiveResult result = ArchiveResult::Success();
     if (entry_ && stream_)
-        result = stream_->CloseEntry(*entry_);
+        stream_->CloseEntry(*entry_);
     entry_.reset();
     position_ = 0;
-    return result;
 }
 
 std::optional<ArchiveResult> ArchiveWriter::ReleaseStream()
 {
-    const ArchiveResult closed = CloseMember();
+    CloseMember();
     if (!stream_)
         return std::nullopt;
     stream_.reset();
-    if (auto written = WritingArchivedStream::Release(streamKey_))
-        return written;
-    if (!closed.Ok())
-        return closed;
-    return std::nullopt;
+    return WritingArchivedStream::Release(streamKey_);
 }
 
 void ArchiveWriter::FailArchive(const QString& reason)
@@ -313,7 +307,8 @@ bool ArchiveWriter::open(QIODevice::OpenMode mode)
 
 bool ArchiveWriter::close()
 {
-    return CloseMember().Ok();
+    CloseMember();
+    return true;
 }
 
 qint64 ArchiveWriter::size() const

@@ -152,7 +152,7 @@ public:
     // Opens the member for writing (a write mode is needed; WriteOnly alone truncates).
     // False for the archive itself, and when the archive is no longer being collected.
     bool open(QIODevice::OpenMode mode) override;
-    // Closes the member; false when its bytes could not be kept (the export fails).
+    // Closes the member; true.
     bool close() override;
     // The bytes written to the member so far.
     qint64 size() const override;
@@ -170,8 +170,7 @@ public:
     bool IsDirectory() const override;
 
     // Closes the member and gives up the stream. When this was its last user, the archive
-    // is written and the result is the outcome; otherwise the failure to keep the
-    // member's bytes, if any; otherwise nothing.
+    // is written and the result is the outcome; otherwise nothing.
     std::optional<ArchiveResult> ReleaseStream();
     // Spoils the archive: its commit will write nothing and report `reason`.
     void FailArchive(const QString& reason);
@@ -182,7 +181,7 @@ protected:
 private:
     std::shared_ptr<ArchiveLibInterface::WritingArchivedStream> Stream() const;
     // Closes the open member, if any.
-    ArchiveResult CloseMember();
+    void CloseMember();
 
     const QString streamKey_;
     std::shared_ptr<ArchiveLibInterface::WritingArchivedStream> stream_; // joined while a member is open

@@ -234,38 +234,30 @@ std::shared_ptr<WritingArchivedStream::FileEntry> WritingArchivedStream::OpenEnt
     if (truncates) {
         file->data_.clear();
         file->size_ = 0;
-    } else if (file->openCount_ == 0 && file->size_ > 0) {
+    } else if (file->openCount_ == 0 && file->size_ > 0 && failure_.isEmpty()) {
         // Kept: its bytes come back from the spill file while it is open.
         file->data_.resize(file->size_);
-        if (!spill_.ReadAt(file->spillOffset_, file->data_.data(), file->size_)) {
-            file->data_.clear();
-            if (failure_.isEmpty())
-                failure_ = QStringLiteral("\"%1\" could not be read back from its temporary file").arg(path);
-            return nullptr;
-        }
+        if (!spill_.ReadAt(file->spillOffset_, file->data_.data(), file->size_))
+            failure_ = QStringLiteral("\"%1\" could not be read back from its temporary file").arg(path);
     }
     ++file->openCount_;
     return file;
 }
 
-ArchiveResult WritingArchivedStream::CloseEntry(FileEntry& entry)
+void WritingArchivedStream::CloseEntry(FileEntry& entry)
 {
     QMutexLocker lock(&mutex_);
     if (entry.openCount_ == 0 || --entry.openCount_ > 0)
-        return ArchiveResult::Success();
+        return;
     const QByteArray data = std::exchange(entry.data_, {});
     // An entry replaced meanwhile (a folder made in its place) is no member any more, and
     // after a failure nothing is written at all.
     if (entries_.value(entry.path_).get() != &entry || discarded_ || !failure_.isEmpty() || data.isEmpty())
-        return ArchiveResult::Success();
+        return;
     const qint64 offset = spill_.Append(data.constData(), data.size());
-    if (offset < 0) {
-        failure_ = QStringLiteral("\"%1\" could not be kept: %2").arg(entry.path_, spill_.ErrorString());
-        return ArchiveResult::Failure(
-            QStringLiteral("The package \"%1\" could not be written: %2").arg(archiveFile_, failure_));
-    }
+    if (offset < 0)
+        failure_ = QStringLiteral("\"%1\" could not be set aside: %2").arg(entry.path_, spill_.ErrorString());
     entry.spillOffset_ = offset;
-    return ArchiveResult::Success();
 }
 
 qint64 WritingArchivedStream::Write(FileEntry& entry, qint64 position, const char* data, qint64 length)

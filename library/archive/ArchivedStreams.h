@@ -115,15 +115,14 @@ public:
 
     // Opens the file entry under `path` (normalised member path), made empty when there is
     // none or a directory stood there; emptied when the mode truncates (Truncate, or
-    // WriteOnly without Append). Null for an empty path, a mode without WriteOnly, or when
-    // the entry's bytes cannot be read back (the export fails). The caller keeps the entry
-    // for the open file and closes it with CloseEntry; two open files never share a
-    // position.
+    // WriteOnly without Append). Null for an empty path or a mode without WriteOnly. The
+    // caller keeps the entry for the open file and closes it with CloseEntry; two open
+    // files never share a position.
     std::shared_ptr<FileEntry> OpenEntry(QIODevice::OpenMode mode, const QString& path);
     // Closes an entry opened by OpenEntry. When no writer has it open any more, its bytes
-    // leave memory for the spill file; a failure to store them fails the export, and is
-    // answered here too.
-    ArchiveResult CloseEntry(FileEntry& entry);
+    // leave memory for the spill file; a failure to store them fails the export (as
+    // Fail does: the commit reports it, and later members are not kept).
+    void CloseEntry(FileEntry& entry);
     // Writes into an entry at a position: the count, or -1 when the member would grow past
     // the size cap for its kind.
     qint64 Write(FileEntry& entry, qint64 position, const char* data, qint64 length);
