@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <system_error>
 
 namespace ArchiveLibInterface {
 namespace {
@@ -113,11 +114,12 @@ void ParallelGzipWriter::Submit(bool last)
     pending_.reserve(blockSize_);
 
     inFlight_.push_back(block);
-    if (threads_ <= 1) {
+    if (threads_ > 1)
+        StartWorkers();
+    if (workers_.empty()) {
         Compress(*block, level_);
         block->done = true;
     } else {
-        StartWorkers();
         {
             std::lock_guard lock(mutex_);
             queue_.push_back(block);
@@ -160,10 +162,15 @@ bool ParallelGzipWriter::WriteOldest()
 
 void ParallelGzipWriter::StartWorkers()
 {
-    if (!workers_.empty())
+    if (workersStarted_)
         return;
-    for (int i = 0; i < threads_; ++i)
-        workers_.emplace_back([this] { Work(); });
+    workersStarted_ = true;
+    try {
+        for (int i = 0; i < threads_; ++i)
+            workers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No more threads to be had: those started do the work, or the calling thread.
+    }
 }
 
 void ParallelGzipWriter::Work()

@@ -39,7 +39,8 @@ public:
     static constexpr int kMaxDefaultThreads = 4;
 
     // `threads` 0: the number of cores, at most kMaxDefaultThreads; 1 compresses on the
-    // calling thread. `level` is zlib's (-1: its default, 6, as gzip and bsdtar use).
+    // calling thread (as does a process that cannot start threads). `level` is zlib's
+    // (-1: its default, 6, as gzip and bsdtar use).
     explicit ParallelGzipWriter(Sink sink, int threads = 0, qint64 blockSize = kDefaultBlockSize, int level = -1);
     ~ParallelGzipWriter();
     ParallelGzipWriter(const ParallelGzipWriter&) = delete;
@@ -70,6 +71,7 @@ private:
     QByteArray pending_;  // the block being filled
     QByteArray history_;  // the last kDictionarySize bytes before it
     std::deque<std::shared_ptr<Block>> inFlight_; // submitted, in order; caller's thread only
+    bool workersStarted_ = false;
     bool headerWritten_ = false;
     bool finished_ = false;
     bool failed_ = false;
