@@ -62,7 +62,8 @@ private:
 // closes it they move to a temporary spill file, so what an export holds is bounded by
 // the members open at a time, not the archive. At the end the members are written in key
 // order: directory keys carry a leading '/' ("/f"), file keys none ("f/a.bvi"), so a
-// directory sorts before its files.
+// directory sorts before its files; the tar stream is gzip-compressed on several threads
+// (ParallelGzipWriter).
 // The archive is written to a temporary file beside the destination and renamed over it
 // only when every byte was written; a failure leaves no file and any previous archive
 // whole, and is reported by the release that wrote it.
