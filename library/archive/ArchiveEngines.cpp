@@ -268,10 +268,17 @@ std::shared_ptr<WritingArchivedStream> ArchiveWriter::Stream() const
     return stream_ ? stream_ : WritingArchivedStream::Find(streamKey_);
 }
 
-std::optional<ArchiveResult> ArchiveWriter::ReleaseStream()
+void ArchiveWriter::CloseMember()
 {
+    if (entry_ && stream_)
+        stream_->CloseEntry(*entry_);
     entry_.reset();
     position_ = 0;
+}
+
+std::optional<ArchiveResult> ArchiveWriter::ReleaseStream()
+{
+    CloseMember();
     if (!stream_)
         return std::nullopt;
     stream_.reset();
@@ -292,6 +299,7 @@ bool ArchiveWriter::open(QIODevice::OpenMode mode)
         stream_ = WritingArchivedStream::Join(streamKey_);
     if (!stream_)
         return false;
+    CloseMember();
     entry_ = stream_->OpenEntry(mode, path_.innerPath);
     position_ = entry_ && (mode & QIODevice::Append) ? entry_->Size() : 0;
     return entry_ != nullptr;
@@ -299,8 +307,7 @@ bool ArchiveWriter::open(QIODevice::OpenMode mode)
 
 bool ArchiveWriter::close()
 {
-    entry_.reset();
-    position_ = 0;
+    CloseMember();
     return true;
 }
 

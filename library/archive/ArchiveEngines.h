@@ -180,6 +180,8 @@ protected:
 
 private:
     std::shared_ptr<ArchiveLibInterface::WritingArchivedStream> Stream() const;
+    // Closes the open member, if any.
+    void CloseMember();
 
     const QString streamKey_;
     std::shared_ptr<ArchiveLibInterface::WritingArchivedStream> stream_; // joined while a member is open

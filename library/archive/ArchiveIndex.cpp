@@ -30,7 +30,7 @@ ArchiveMember::Type TypeOf(archive_entry* entry)
 // Reads exactly `size` bytes of the current member; false when the archive ends early.
 bool ReadMemberData(archive* handle, qint64 size, QByteArray* data)
 {
-    data->resize(size);
+    data->resize(size); // keeps the capacity, so one buffer serves the whole walk
     qint64 done = 0;
     while (done < size) {
         const la_ssize_t got = archive_read_data(handle, data->data() + done, size_t(size - done));
@@ -110,6 +110,8 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::Build(const QString& archiveFi
         return nullptr;
     ++buildCount;
     auto index = std::make_shared<ArchiveIndex>();
+    QByteArray data;
+    bool spilling = true; // until the spill file fails: then members are walked to
     archive_entry* header = nullptr;
     while (true) {
         const int result = archive_read_next_header(handle.get(), &header);
@@ -134,15 +136,18 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::Build(const QString& archiveFi
             continue; // the archive root itself, or a name that climbs out of the archive
         if (member.type == ArchiveMember::Type::Regular) {
             member.tooLarge = member.size > ArchiveLimits::MemberSizeCap(member.path);
-            const bool keep = !member.tooLarge && member.size <= ArchiveLimits::kMaxHeldMemberSize &&
+            const bool keep = spilling && !member.tooLarge && member.size <= ArchiveLimits::kMaxHeldMemberSize &&
                               index->heldBytes_ + member.size <= ArchiveLimits::kMaxHeldBytesPerArchive;
             if (keep) {
-                if (!ReadMemberData(handle.get(), member.size, &member.data)) {
+                if (!ReadMemberData(handle.get(), member.size, &data)) {
                     index->complete_ = false;
                     break;
                 }
-                member.held = true;
-                index->heldBytes_ += member.size;
+                member.offset = index->spill_.Append(data.constData(), data.size());
+                spilling = member.offset >= 0;
+                member.held = spilling;
+                if (member.held)
+                    index->heldBytes_ += member.size;
             }
         }
         const QStringList parts = member.path.split(u'/');
@@ -153,6 +158,13 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::Build(const QString& archiveFi
         index->members_.append(std::move(member));
     }
     return index;
+}
+
+bool ArchiveIndex::ReadHeld(const ArchiveMember& member, qint64 position, char* buffer, qint64 length) const
+{
+    if (!member.held || position < 0 || length < 0 || position + length > member.size)
+        return false;
+    return spill_.ReadAt(member.offset + position, buffer, length);
 }
 
 const ArchiveMember* ArchiveIndex::Find(const QString& path) const

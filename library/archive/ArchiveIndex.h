@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/archive/SpillFile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -19,12 +21,14 @@ struct ArchiveMember
     Type type = Type::Other;
     qint64 size = 0;     // as the header states it
     bool tooLarge = false; // over the cap for its kind: never opened
-    bool held = false;   // its bytes are in `data`
-    QByteArray data;
+    bool held = false;   // its bytes are in the index's spill file, from `offset`
+    qint64 offset = 0;
 };
 
-// The members of one archive file, read in one walk: the headers of all members and the
-// bytes of the small ones. Immutable once built, so it may be shared between threads.
+// The members of one archive file, read in one walk: the headers of all members, and the
+// bytes of the small ones set aside in a temporary spill file (not in memory, so that
+// what an index holds does not grow with the archive). Immutable once built, so it may be
+// shared between threads.
 class ArchiveIndex
 {
 public:
@@ -41,7 +45,11 @@ public:
     bool HasMembersBelow(const QString& path) const { return parents_.contains(path); }
     // The walk stopped early at a damaged or over-long part of the archive.
     bool IsComplete() const { return complete_; }
+    // The bytes of the held members together (in the spill file).
     qint64 HeldBytes() const { return heldBytes_; }
+    // Reads `length` bytes of a held member of this index from `position` within it;
+    // false when they cannot be read. Safe from several threads at once.
+    bool ReadHeld(const ArchiveMember& member, qint64 position, char* buffer, qint64 length) const;
 
 private:
     QList<ArchiveMember> members_;
@@ -49,6 +57,7 @@ private:
     QSet<QString> parents_;
     bool complete_ = true;
     qint64 heldBytes_ = 0;
+    SpillFile spill_;
 };
 
 // Process-wide cache of archive indexes, so that a scan that lists a package and opens

@@ -22,15 +22,17 @@ inline constexpr qint64 kMaxOtherMemberSize = 16 << 20;
 
 // An archive with more members than this is treated as damaged.
 inline constexpr int kMaxArchiveMembers = 100000;
-// Members up to this size are kept in memory by the archive index, so that a scan that
-// lists a package and opens every image walks the compressed file once.
+// Members up to this size are set aside by the archive index (in a temporary file, not in
+// memory), so that a scan that lists a package and opens every image walks the
+// compressed file once.
 inline constexpr qint64 kMaxHeldMemberSize = 1 << 20;
-// At most this many bytes of member data are held for one archive; the rest are read
-// from the file when opened.
-inline constexpr qint64 kMaxHeldBytesPerArchive = 64 << 20;
+// At most this many bytes of member data are set aside for one archive (bounding the
+// temporary disk space a small, highly compressed archive can take); the rest are read
+// from the archive when opened.
+inline constexpr qint64 kMaxHeldBytesPerArchive = qint64(512) << 20;
 // The index cache keeps at most this many archives and this many held bytes in total.
 inline constexpr int kMaxCachedArchives = 8;
-inline constexpr qint64 kMaxCachedBytes = 128 << 20;
+inline constexpr qint64 kMaxCachedBytes = qint64(1) << 30;
 
 // The cap that applies to a member, chosen by its file name.
 qint64 MemberSizeCap(const QString& memberPath);

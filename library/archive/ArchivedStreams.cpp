@@ -2,6 +2,7 @@
 
 #include "library/archive/ArchiveLimits.h"
 #include "library/archive/ArchivePaths.h"
+#include "library/archive/ParallelGzipWriter.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -40,15 +41,40 @@ QString DirectoryKey(const QString& path)
     return QLatin1Char('/') + path;
 }
 
-la_ssize_t WriteToSaveFile(archive* handle, void* client, const void* buffer, size_t length)
+// Where libarchive's plain tar stream goes: compressed in parallel into the file.
+struct ArchiveOutput
 {
-    auto* file = static_cast<QSaveFile*>(client);
-    const qint64 written = file->write(static_cast<const char*>(buffer), qint64(length));
-    if (written != qint64(length)) {
-        archive_set_error(handle, EIO, "%s", file->errorString().toLocal8Bit().constData());
+    QSaveFile* file;
+    ParallelGzipWriter* gzip;
+
+    QString ErrorString() const
+    {
+        return file->error() != QFileDevice::NoError ? file->errorString() : gzip->ErrorString();
+    }
+};
+
+la_ssize_t WriteToOutput(archive* handle, void* client, const void* buffer, size_t length)
+{
+    auto* output = static_cast<ArchiveOutput*>(client);
+    if (!output->gzip->Write(static_cast<const char*>(buffer), qint64(length))) {
+        archive_set_error(handle, EIO, "%s", output->ErrorString().toLocal8Bit().constData());
         return -1;
     }
-    return la_ssize_t(written);
+    return la_ssize_t(length);
+}
+
+// Closed members are copied from the spill file into the archive in pieces of this size.
+constexpr qint64 kCopyChunkSize = 256 << 10;
+
+bool WriteAll(archive* handle, const char* data, qint64 length)
+{
+    for (qint64 done = 0; done < length;) {
+        const la_ssize_t n = archive_write_data(handle, data + done, size_t(length - done));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
 }
 
 struct WriteHandleDeleter
@@ -115,7 +141,8 @@ qint64 ReadingArchivedStream::Read(char* buffer, qint64 maximum)
     const qint64 wanted = qMin(maximum, remaining_);
     qint64 got = 0;
     if (member_->held) {
-        std::memcpy(buffer, member_->data.constData() + (size_ - remaining_), size_t(wanted));
+        if (!index_->ReadHeld(*member_, size_ - remaining_, buffer, wanted))
+            return -1;
         got = wanted;
     } else {
         const la_ssize_t result = archive_read_data(handle_.get(), buffer, size_t(wanted));
@@ -204,9 +231,33 @@ std::shared_ptr<WritingArchivedStream::FileEntry> WritingArchivedStream::OpenEnt
     }
     const bool truncates = (mode & QIODevice::Truncate) ||
                            !(mode & (QIODevice::Append | QIODevice::ReadOnly));
-    if (truncates)
+    if (truncates) {
         file->data_.clear();
+        file->size_ = 0;
+    } else if (file->openCount_ == 0 && file->size_ > 0 && failure_.isEmpty()) {
+        // Kept: its bytes come back from the spill file while it is open.
+        file->data_.resize(file->size_);
+        if (!spill_.ReadAt(file->spillOffset_, file->data_.data(), file->size_))
+            failure_ = QStringLiteral("\"%1\" could not be read back from its temporary file").arg(path);
+    }
+    ++file->openCount_;
     return file;
+}
+
+void WritingArchivedStream::CloseEntry(FileEntry& entry)
+{
+    QMutexLocker lock(&mutex_);
+    if (entry.openCount_ == 0 || --entry.openCount_ > 0)
+        return;
+    const QByteArray data = std::exchange(entry.data_, {});
+    // An entry replaced meanwhile (a folder made in its place) is no member any more, and
+    // after a failure nothing is written at all.
+    if (entries_.value(entry.path_).get() != &entry || discarded_ || !failure_.isEmpty() || data.isEmpty())
+        return;
+    const qint64 offset = spill_.Append(data.constData(), data.size());
+    if (offset < 0)
+        failure_ = QStringLiteral("\"%1\" could not be set aside: %2").arg(entry.path_, spill_.ErrorString());
+    entry.spillOffset_ = offset;
 }
 
 qint64 WritingArchivedStream::Write(FileEntry& entry, qint64 position, const char* data, qint64 length)
@@ -217,8 +268,10 @@ qint64 WritingArchivedStream::Write(FileEntry& entry, qint64 position, const cha
     const qint64 end = position + length;
     if (end > ArchiveLimits::MemberSizeCap(entry.path_))
         return -1;
-    if (end > entry.data_.size())
+    if (end > entry.data_.size()) {
         entry.data_.resize(end);
+        entry.size_ = end;
+    }
     std::memcpy(entry.data_.data() + position, data, size_t(length));
     return length;
 }
@@ -275,6 +328,17 @@ qint64 WritingArchivedStream::FileSize(const QString& path) const
     return file ? file->Size() : 0;
 }
 
+qint64 WritingArchivedStream::HeldBytes() const
+{
+    QMutexLocker lock(&mutex_);
+    qint64 held = 0;
+    for (const auto& entry : entries_) {
+        if (const auto* file = dynamic_cast<const FileEntry*>(entry.get()))
+            held += file->data_.size();
+    }
+    return held;
+}
+
 void WritingArchivedStream::Discard()
 {
     QMutexLocker lock(&mutex_);
@@ -309,13 +373,17 @@ ArchiveResult WritingArchivedStream::WriteArchive()
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
 
+    // libarchive makes the plain tar stream; it is gzip-compressed on several threads.
+    ParallelGzipWriter gzip([&file](const char* data, qint64 length) { return file.write(data, length) == length; });
+    ArchiveOutput output{&file, &gzip};
     std::unique_ptr<archive, WriteHandleDeleter> handle(archive_write_new());
-    if (!handle || archive_write_add_filter_gzip(handle.get()) != ARCHIVE_OK ||
+    if (!handle || archive_write_add_filter_none(handle.get()) != ARCHIVE_OK ||
         archive_write_set_format_ustar(handle.get()) != ARCHIVE_OK ||
-        archive_write_open2(handle.get(), &file, nullptr, WriteToSaveFile, nullptr, nullptr) != ARCHIVE_OK)
+        archive_write_open2(handle.get(), &output, nullptr, WriteToOutput, nullptr, nullptr) != ARCHIVE_OK)
         return failure(ErrorText(handle.get()));
 
     std::unique_ptr<archive_entry, EntryDeleter> header(archive_entry_new());
+    QByteArray chunk(kCopyChunkSize, Qt::Uninitialized);
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
         archive_entry_clear(header.get());
@@ -337,18 +405,29 @@ ArchiveResult WritingArchivedStream::WriteArchive()
         if (archive_write_header(handle.get(), header.get()) != ARCHIVE_OK)
             return failure(QStringLiteral("%1: %2").arg(it.key(), ErrorText(handle.get())));
         if (fileEntry) {
-            const QByteArray& data = fileEntry->Data();
-            qint64 done = 0;
-            while (done < data.size()) {
-                const la_ssize_t n = archive_write_data(handle.get(), data.constData() + done, size_t(data.size() - done));
-                if (n <= 0)
+            // A member still open (a writer that never closed it) is in memory; the
+            // others are read back from the spill file a chunk at a time.
+            const bool inMemory = fileEntry->openCount_ > 0;
+            const qint64 size = fileEntry->Size();
+            for (qint64 done = 0; done < size;) {
+                const qint64 length = qMin<qint64>(size - done, kCopyChunkSize);
+                const char* bytes = fileEntry->data_.constData() + done;
+                if (!inMemory) {
+                    if (!spill_.ReadAt(fileEntry->spillOffset_ + done, chunk.data(), length))
+                        return failure(QStringLiteral("%1: its bytes could not be read back from the temporary file")
+                                           .arg(it.key()));
+                    bytes = chunk.constData();
+                }
+                if (!WriteAll(handle.get(), bytes, length))
                     return failure(QStringLiteral("%1: %2").arg(it.key(), ErrorText(handle.get())));
-                done += n;
+                done += length;
             }
         }
     }
     if (archive_write_close(handle.get()) != ARCHIVE_OK)
         return failure(ErrorText(handle.get()));
+    if (!gzip.Finish())
+        return failure(output.ErrorString());
     // The last bytes are still in the file's buffer, and commit() would not notice their
     // write failing (it would put a truncated archive in place): flush them first.
     if (!file.flush())

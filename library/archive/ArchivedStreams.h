@@ -3,6 +3,7 @@
 #include "library/archive/ArchiveIndex.h"
 #include "library/archive/ArchiveResult.h"
 #include "library/archive/LibArchive.h"
+#include "library/archive/SpillFile.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -11,6 +12,7 @@
 #include <QMutex>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -19,7 +21,7 @@ namespace ArchiveLibInterface {
 // Reads the data of one member of a package archive.
 //
 // The member is found through the archive's index (one walk per version of the archive
-// file, shared by all readers); a small member is then served from the index's memory,
+// file, shared by all readers); a small member is then read from the index's spill file,
 // a large one by a libarchive walk to it. One object is used by one thread at a time.
 class ReadingArchivedStream
 {
@@ -56,8 +58,12 @@ private:
 // Collects the members of one package archive being written, and writes the archive when
 // its last user releases it.
 //
-// Members are kept in memory until then and written in key order: directory keys carry a
-// leading '/' ("/f"), file keys none ("f/a.bvi"), so a directory sorts before its files.
+// A member's bytes are in memory only while some writer has it open; once the last one
+// closes it they move to a temporary spill file, so what an export holds is bounded by
+// the members open at a time, not the archive. At the end the members are written in key
+// order: directory keys carry a leading '/' ("/f"), file keys none ("f/a.bvi"), so a
+// directory sorts before its files; the tar stream is gzip-compressed on several threads
+// (ParallelGzipWriter).
 // The archive is written to a temporary file beside the destination and renamed over it
 // only when every byte was written; a failure leaves no file and any previous archive
 // whole, and is reported by the release that wrote it.
@@ -77,13 +83,15 @@ public:
     class FileEntry : public FileSystemEntry
     {
     public:
-        qint64 Size() const { return data_.size(); }
-        const QByteArray& Data() const { return data_; }
+        qint64 Size() const { return size_.load(); }
 
     private:
         friend class WritingArchivedStream;
         QString path_;
-        QByteArray data_;
+        int openCount_ = 0;      // writers that have it open
+        QByteArray data_;        // its bytes while open
+        qint64 spillOffset_ = 0; // where its bytes are in the spill file while closed
+        std::atomic<qint64> size_{0};
     };
 
     // The stream of an archive file (an absolute path without "decode#"), made on the
@@ -106,11 +114,16 @@ public:
 
     const QString& ArchiveFile() const { return archiveFile_; }
 
-    // The file entry under `path` (normalised member path), made empty when there is none
-    // or a directory stood there; emptied when the mode truncates (Truncate, or WriteOnly
-    // without Append). Null for an empty path or a mode without WriteOnly. The caller keeps
-    // the entry for the open file; two open files never share a position.
+    // Opens the file entry under `path` (normalised member path), made empty when there is
+    // none or a directory stood there; emptied when the mode truncates (Truncate, or
+    // WriteOnly without Append). Null for an empty path or a mode without WriteOnly. The
+    // caller keeps the entry for the open file and closes it with CloseEntry; two open
+    // files never share a position.
     std::shared_ptr<FileEntry> OpenEntry(QIODevice::OpenMode mode, const QString& path);
+    // Closes an entry opened by OpenEntry. When no writer has it open any more, its bytes
+    // leave memory for the spill file; a failure to store them fails the export (as
+    // Fail does: the commit reports it, and later members are not kept).
+    void CloseEntry(FileEntry& entry);
     // Writes into an entry at a position: the count, or -1 when the member would grow past
     // the size cap for its kind.
     qint64 Write(FileEntry& entry, qint64 position, const char* data, qint64 length);
@@ -125,6 +138,8 @@ public:
     // Whether a normalised path is a member or lies above one; `isDirectory` says which.
     bool Contains(const QString& path, bool* isDirectory) const;
     qint64 FileSize(const QString& path) const;
+    // The member bytes held in memory: those of the entries open now.
+    qint64 HeldBytes() const;
 
     // The last release will write nothing (an export given up).
     void Discard();
@@ -138,6 +153,7 @@ private:
     const QString archiveFile_;
     mutable QMutex mutex_;
     QMap<QString, std::shared_ptr<FileSystemEntry>> entries_;
+    SpillFile spill_; // the bytes of the closed entries
     bool discarded_ = false;
     QString failure_;
 };

@@ -4,6 +4,7 @@
 #include "library/archive/ArchiveLimits.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
+#include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/library/archive/ArchiveTestSupport.h"
 
 #include <QFile>
@@ -181,6 +182,27 @@ TEST(ReadingArchives, PlainTarAndLargeMembersAreRead)
     FileLayer::File config(package + QStringLiteral("/Brevant_config.xml"));
     ASSERT_TRUE(config.open(QIODevice::ReadOnly | QIODevice::Text));
     EXPECT_EQ(config.readAll(), QByteArray("<fpga version=\"7\"/>"));
+}
+
+TEST(ReadingArchives, MembersTheIndexCannotSetAsideAreStillRead)
+{
+    archive_test::Folder folder;
+    const QString package = folder.Path(QStringLiteral("aside.qelpkg"));
+    const QList<QByteArray> images = {archive_test::RandomBytes(40000), archive_test::RandomBytes(40000)};
+    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, images[0]},
+                                     {QStringLiteral("f/b.bvi"), TarMember::File, images[1]}});
+    ArchiveLibInterface::ArchiveIndexCache::Clear();
+    // The index's temporary file takes the first member, not the second.
+    testing_env::ScopedFileSizeLimit limit(64 * 1024);
+    for (int i = 0; i < 2; ++i) {
+        FileLayer::File file(package + (i == 0 ? QStringLiteral("/f/a.bvi") : QStringLiteral("/f/b.bvi")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << i;
+        EXPECT_EQ(file.readAll(), images[i]) << i;
+    }
+    const auto index = ArchiveLibInterface::ArchiveIndexCache::Get(package);
+    ASSERT_TRUE(index);
+    EXPECT_TRUE(index->Find(QStringLiteral("f/a.bvi"))->held);
+    EXPECT_FALSE(index->Find(QStringLiteral("f/b.bvi"))->held);
 }
 
 TEST(ReadingArchives, MembersOverTheCapForTheirKindAreRefused)

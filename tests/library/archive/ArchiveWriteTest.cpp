@@ -2,6 +2,7 @@
 // must be reported and must not damage what was there.
 
 #include "library/archive/ArchiveLimits.h"
+#include "library/archive/ArchivedStreams.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
 #include "tests/common/ScopedFileSizeLimit.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -78,13 +80,24 @@ TEST_F(WritingPackages, MembersAreWrittenInKeyOrderAsGzipUstar)
 TEST_F(WritingPackages, ArchivesAreReadableByGnuTarAndBsdtar)
 {
     const QString package = Path("tools.qelpkg");
+    // Large enough to be compressed in many blocks.
+    const QByteArray large = archive_test::RandomBytes(700000) + QByteArray(500000, 'z');
     {
         Handler::ArchiveWriterEnabler writing(package);
         ASSERT_TRUE(FileLayer::MakeDir(package + QStringLiteral("/a")));
         ASSERT_TRUE(WriteMember(package + QStringLiteral("/a/y.bvi"), "ay"));
         ASSERT_TRUE(WriteMember(package + QStringLiteral("/b/Grün.bvi"), "bx"));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/c/large.dat"), large));
         ASSERT_TRUE(writing.Commit().Ok());
     }
+    ASSERT_GT(QFileInfo(package).size(), 5 * 128 * 1024);
+    const QString gzip = QStandardPaths::findExecutable(QStringLiteral("gzip"));
+    if (!gzip.isEmpty()) {
+        int exitCode = -1;
+        archive_test::RunProgram(gzip, {QStringLiteral("-t"), package}, &exitCode);
+        EXPECT_EQ(exitCode, 0);
+    }
+    EXPECT_EQ(ReadMember(package + QStringLiteral("/c/large.dat")), large);
     for (const char* tool : {"tar", "bsdtar"}) {
         SCOPED_TRACE(tool);
         const QString program = QStandardPaths::findExecutable(QString::fromUtf8(tool));
@@ -94,11 +107,16 @@ TEST_F(WritingPackages, ArchivesAreReadableByGnuTarAndBsdtar)
         const QByteArray listing = archive_test::RunProgram(program, {QStringLiteral("-tzf"), package}, &exitCode);
         EXPECT_EQ(exitCode, 0);
         EXPECT_EQ(QString::fromUtf8(listing).split(u'\n', Qt::SkipEmptyParts),
-                  (QStringList{QStringLiteral("/a/"), QStringLiteral("a/y.bvi"), QStringLiteral("b/Grün.bvi")}));
+                  (QStringList{QStringLiteral("/a/"), QStringLiteral("a/y.bvi"), QStringLiteral("b/Grün.bvi"),
+                               QStringLiteral("c/large.dat")}));
         const QByteArray content =
             archive_test::RunProgram(program, {QStringLiteral("-xzOf"), package, QStringLiteral("a/y.bvi")}, &exitCode);
         EXPECT_EQ(exitCode, 0);
         EXPECT_EQ(content, QByteArray("ay"));
+        EXPECT_EQ(archive_test::RunProgram(program, {QStringLiteral("-xzOf"), package, QStringLiteral("c/large.dat")},
+                                           &exitCode),
+                  large);
+        EXPECT_EQ(exitCode, 0);
     }
 }
 
@@ -171,6 +189,64 @@ TEST_F(WritingPackages, ReopenedAndReplacedMembers)
     EXPECT_EQ(members[0].data, QByteArray("new+more"));
     EXPECT_EQ(members[1].path, QStringLiteral("g"));
     EXPECT_FALSE(members[1].directory);
+}
+
+TEST_F(WritingPackages, OnlyMembersOpenNowAreHeldInMemory)
+{
+    const QString package = Path("held.qelpkg");
+    Handler::ArchiveWriterEnabler writing(package);
+    const auto stream = ArchiveLibInterface::WritingArchivedStream::Find(package);
+    ASSERT_TRUE(stream);
+    QList<QByteArray> images;
+    for (int i = 0; i < 20; ++i) {
+        images.append(archive_test::RandomBytes(30000));
+        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/%1.bvi").arg(i), images.last()));
+    }
+    FileLayer::File open(package + QStringLiteral("/f/open.bvi"));
+    ASSERT_TRUE(open.open(QIODevice::WriteOnly));
+    open.write("open");
+    EXPECT_EQ(stream->HeldBytes(), 4);
+    // An appended member is back in memory while it is open, and leaves again.
+    FileLayer::File append(package + QStringLiteral("/f/0.bvi"));
+    ASSERT_TRUE(append.open(QIODevice::WriteOnly | QIODevice::Append));
+    append.write("+");
+    images.first().append('+');
+    EXPECT_EQ(stream->HeldBytes(), 4 + 30001);
+    ASSERT_TRUE(append.Close().Ok());
+    ASSERT_TRUE(open.Close().Ok());
+    EXPECT_EQ(stream->HeldBytes(), 0);
+    ASSERT_TRUE(writing.Commit().Ok());
+
+    const auto members = archive_test::ReadTar(package);
+    ASSERT_EQ(members.size(), 21);
+    for (int i = 0; i < 20; ++i) {
+        const auto member = std::find_if(members.begin(), members.end(), [i](const auto& m) {
+            return m.path == QStringLiteral("f/%1.bvi").arg(i);
+        });
+        ASSERT_NE(member, members.end());
+        EXPECT_EQ(member->data, images[i]) << i;
+    }
+}
+
+TEST_F(WritingPackages, AMemberThatCannotBeSetAsideFailsTheExport)
+{
+    const QString package = Path("keep.qelpkg");
+    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "the old package"}});
+    const QByteArray before = archive_test::FileBytes(package);
+    {
+        Handler::ArchiveWriterEnabler writing(package);
+        // Closed members go to a temporary file, which cannot grow past the limit; the
+        // export goes on, and its commit fails and says why.
+        testing_env::ScopedFileSizeLimit limit(64 * 1024);
+        for (const char* name : {"/f/a.bvi", "/f/b.bvi", "/f/c.bvi"})
+            EXPECT_TRUE(WriteMember(package + QString::fromUtf8(name), archive_test::RandomBytes(40000)));
+        const ArchiveResult committed = writing.Commit();
+        EXPECT_FALSE(committed.Ok());
+        EXPECT_TRUE(committed.Message().contains(QStringLiteral("\"f/b.bvi\" could not be set aside")))
+            << committed.Message().toStdString();
+        EXPECT_TRUE(committed.Message().contains(QStringLiteral("temporary file"))) << committed.Message().toStdString();
+    }
+    EXPECT_EQ(archive_test::FileBytes(package), before);
 }
 
 TEST_F(WritingPackages, MembersCannotGrowPastTheCapForTheirKind)
