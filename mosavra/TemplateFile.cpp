@@ -7,6 +7,7 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -78,16 +79,19 @@ std::unique_ptr<MosavraTypes::Fixture> ReadFixture(const QXmlStreamAttributes& a
         f->pos = QPointF((*pos)[0], (*pos)[1]);
     else
         f->pos = kMissingFixturePos;
-    // A fixture without a readable size takes the size its template's zoom gives.
-    const double zoomSide = double(owner.zoom) / 256.0;
+    // A fixture without a readable size takes the size its template's zoom gives, in the
+    // precision of a number read from the file, so that it reads back as it is written.
+    const double zoomSide = double(float(double(owner.zoom) / 256.0));
     if (const auto scale = ReadNumbers(attributes, "scale", 2))
         f->scale = QSizeF((*scale)[0], (*scale)[1]);
     else
         f->scale = QSizeF(zoomSide, zoomSide);
     f->num = ReadInt(attributes, "num").value_or(0);
-    // Numbers start at 1: a stored 0 (or less) moves up by one.
+    // Numbers start at 1: a stored 0 moves up by one, and so does a negative number, but
+    // never past 1, so that a file saved again reads back the same (a negative number
+    // moving up by one would change with every save).
     if (f->num < 1)
-        f->num += 1;
+        f->num = std::max(f->num + 1, 1);
     // The family is the template's: a fixture of another family would export images its
     // template's fixtures cannot show.
     f->type = owner.fixtureType;
