@@ -327,20 +327,20 @@ TEST(LEDImage, ClonesShareTheirFramesUntilEitherSideChangesThem)
 
 TEST(LEDImage, ClonesChangedOnAnotherThreadStayWhole)
 {
-    // Every frame of every image here has all its indices equal to its duration, so a
-    // frame written while another image reads it shows as a mixed one.
+    // Every frame here has all its indices equal to its duration, so a frame written
+    // while another image reads it shows as a mixed one.
     const auto uniform = [](int value) {
         CindralImage::Frame frame;
         frame.duration = value;
         frame.indices.fill(quint8(value));
         return frame;
     };
+    // Reads every frame without the lock: only for an image no other thread changes.
     const auto whole = [](const CindralImage& image) {
-        ContentLocker lock(&ContentMutex);
-        for (int f = 0; f < image.FrameCount(); ++f) {
-            const CindralImage::Frame& frame = *image.GetFrame(f);
-            for (quint8 index : frame.indices)
-                if (index != quint8(frame.duration))
+        for (int f = 0, count = image.FrameCount(); f < count; ++f) {
+            const CindralImage::Frame* frame = image.GetFrame(f);
+            for (quint8 index : frame->indices)
+                if (index != quint8(frame->duration))
                     return false;
         }
         return true;
@@ -350,18 +350,15 @@ TEST(LEDImage, ClonesChangedOnAnotherThreadStayWhole)
     image.AddFrame(uniform(1));
     std::atomic<bool> stop{false};
     std::atomic<int> broken{0};
+    std::atomic<int> rounds{0};
     std::unique_ptr<QThread> cloner(QThread::create([&] {
-        for (int round = 0; !stop; ++round) {
+        for (int round = 0; !stop; round = ++rounds) {
+            // This thread owns the clone; the original and its other clones change on
+            // the other thread meanwhile.
             std::unique_ptr<Content> copy(image.Clone());
             auto* clone = static_cast<CindralImage*>(copy.get());
-            const int count = clone->FrameCount();
-            // Read without the lock: this thread owns the clone, the original changes on
-            // the other thread meanwhile.
-            for (int f = 0; f < count; ++f) {
-                const CindralImage::Frame* frame = clone->GetFrame(f);
-                if (frame->indices.front() != frame->indices.back() || frame->indices[30] != quint8(frame->duration))
-                    ++broken;
-            }
+            if (!whole(*clone))
+                ++broken;
             if (round % 2)
                 clone->AddFrame(uniform(200));
             else
@@ -371,17 +368,18 @@ TEST(LEDImage, ClonesChangedOnAnotherThreadStayWhole)
         }
     }));
     cloner->start();
-    for (int i = 0; i < 3000; ++i) {
-        if (i % 50 == 0) {
+    // Both threads go through enough rounds to meet each other, however they are scheduled.
+    for (int i = 0; i < 3000 || rounds < 3000; ++i) {
+        if (i % 50 == 0)
             image.Clear();
-        } else if (image.FrameCount() < CindralImage::kMaxFrames) {
+        else
             image.AddFrame(uniform(i % 256));
-        }
         std::unique_ptr<Content> mine(image.Clone());
         static_cast<CindralImage*>(mine.get())->AddFrame(uniform(7));
     }
     stop = true;
     cloner->wait();
     EXPECT_EQ(broken, 0);
+    ContentLocker lock(&ContentMutex);
     EXPECT_TRUE(whole(image));
 }
