@@ -74,7 +74,7 @@ void LEDImage<Image, Traits>::GetHeader(LEDImageHeader& header) const
 {
     ContentLocker lock(&ContentMutex);
     header.formatVersion = formatVersion_;
-    header.frameCount = quint8(frames_.size());
+    header.frameCount = quint8(frames_.Read().size());
     header.backgroundIndex = background_;
     header.transparentIndex = transparent_;
     header.palette = palette_;
@@ -111,9 +111,10 @@ bool LEDImage<Image, Traits>::FromRDMImage(const QelRDMImage& record)
     SetKey(own->Key());
     SetName(own->Name());
     const int count = std::min(own->FrameCount(), kMaxFrames);
-    frames_.resize(std::size_t(count));
+    std::vector<Frame>& frames = frames_.Write();
+    frames.resize(std::size_t(count));
     for (int f = 0; f < count; ++f) {
-        Frame& frame = frames_[std::size_t(f)];
+        Frame& frame = frames[std::size_t(f)];
         frame.flag = own->FrameFlag(f);
         frame.duration = own->FrameDuration(f);
         std::copy_n(own->FrameIndices(f), kLedCount, frame.indices.begin());
@@ -130,7 +131,8 @@ bool LEDImage<Image, Traits>::ToRDMImage(QelRDMImage& record) const
         return false;
     ContentLocker lock(&ContentMutex);
     own->SetFormatVersion(QelRDMImage::kFormatVersion);
-    own->SetHeaderFrameCount(quint8(frames_.size()));
+    const std::vector<Frame>& frames = frames_.Read();
+    own->SetHeaderFrameCount(quint8(frames.size()));
     own->SetBackgroundIndex(background_);
     own->SetTransparentIndex(transparent_);
     own->SetKey(Key());
@@ -138,7 +140,7 @@ bool LEDImage<Image, Traits>::ToRDMImage(QelRDMImage& record) const
     for (int i = 0; i < kPaletteSize; ++i)
         own->SetPaletteColor(i, palette_[std::size_t(i)]);
     own->ClearFrames();
-    for (const Frame& frame : frames_)
+    for (const Frame& frame : frames)
         own->AppendFrame(frame.flag, RecordDuration(frame.duration), frame.indices.data());
     return true;
 }
@@ -168,18 +170,21 @@ bool LEDImage<Image, Traits>::ExportGIF(const QString& path, int width, int heig
         return false;
 
     // A snapshot taken under the lock is what gets written, so the file shows one state
-    // of the image while rendering and writing run without holding ContentMutex.
-    std::vector<Frame> frames;
+    // of the image while rendering and writing run without holding ContentMutex. The
+    // snapshot shares the frames: a change meanwhile gives the image a copy of its own.
+    SharedFrames<Frame> snapshot;
     std::array<LEDColor, kPaletteSize> palette;
     quint8 background = 0;
     quint8 transparent = 0;
     {
         ContentLocker lock(&ContentMutex);
-        frames = frames_;
+        snapshot = frames_;
         palette = palette_;
         background = background_;
         transparent = transparent_;
     }
+
+    const std::vector<Frame>& frames = snapshot.Read();
 
     std::array<QRgb, kPaletteSize> table;
     std::transform(palette.begin(), palette.end(), table.begin(), [](LEDColor c) { return c.ToRgb(); });
@@ -229,9 +234,10 @@ bool LEDImage<Image, Traits>::RenderFrame(int frameIndex, int width, int height,
     std::array<LEDColor, kPaletteSize> palette;
     {
         ContentLocker lock(&ContentMutex);
-        if (frameIndex < 0 || frameIndex >= int(frames_.size()))
+        const std::vector<Frame>& frames = frames_.Read();
+        if (frameIndex < 0 || frameIndex >= int(frames.size()))
             return false;
-        frame = frames_[std::size_t(frameIndex)];
+        frame = frames[std::size_t(frameIndex)];
         palette = palette_;
     }
     const LEDImageRender render =
@@ -272,25 +278,26 @@ template <class Image, class Traits>
 int LEDImage<Image, Traits>::FrameCount() const
 {
     ContentLocker lock(&ContentMutex);
-    return int(frames_.size());
+    return int(frames_.Read().size());
 }
 
 template <class Image, class Traits>
 auto LEDImage<Image, Traits>::GetFrame(int index) const -> const Frame*
 {
     ContentLocker lock(&ContentMutex);
-    if (index < 0 || index >= int(frames_.size()))
+    const std::vector<Frame>& frames = frames_.Read();
+    if (index < 0 || index >= int(frames.size()))
         return nullptr;
-    return &frames_[std::size_t(index)];
+    return &frames[std::size_t(index)];
 }
 
 template <class Image, class Traits>
 bool LEDImage<Image, Traits>::AddFrame(const Frame& frame)
 {
     ContentLocker lock(&ContentMutex);
-    if (int(frames_.size()) >= kMaxFrames)
+    if (int(frames_.Read().size()) >= kMaxFrames)
         return false;
-    frames_.push_back(frame);
+    frames_.Write().push_back(frame);
     MarkChanged();
     return true;
 }
@@ -300,7 +307,7 @@ void LEDImage<Image, Traits>::Clear()
 {
     ContentLocker lock(&ContentMutex);
     blank_ = true;
-    frames_.clear();
+    frames_.Clear();
     formatVersion_ = QelRDMImage::kFormatVersion;
     background_ = 0;
     transparent_ = 0;

@@ -4,6 +4,7 @@
 #include "images/LEDColor.h"
 #include "images/LEDImageRender.h"
 #include "images/QelRDMImage.h"
+#include "images/SharedFrames.h"
 
 #include <QColor>
 
@@ -51,10 +52,16 @@ struct LEDImageTraits {
 // A new image is blank (IsNotLoaded true) with format version 0, no frames and a black
 // palette; every data change clears the blank flag and emits ContentChanged.
 //
+// An image and its clones (Clone, Assign) share their frames until one of them changes
+// its own: a copy costs no frame memory until then.
+//
 // Threads: every member takes ContentMutex (recursively) for its whole body, so the GUI
 // may read an image while a worker loads, saves or converts it; file reading and writing
-// in Load, Save and LoadFile happen outside it. A pointer from GetFrame stays valid until
-// the frame sequence changes: use it while holding ContentMutex or owning the image.
+// in Load, Save and LoadFile happen outside it. Images sharing frames may change them on
+// different threads (SharedFrames). A pointer from GetFrame stays valid until this
+// image's frame sequence changes (a change gives it a sequence of its own, so the pointer
+// is then no longer its frame, even when the old one lives on in a clone): use it while
+// holding ContentMutex or owning the image.
 template <class Image, class Traits>
 class LEDImage : public Content
 {
@@ -140,7 +147,7 @@ private:
                                            const QColor& background);
 
     bool blank_ = true;
-    std::vector<Frame> frames_;
+    SharedFrames<Frame> frames_;
     quint8 formatVersion_ = 0;
     quint8 background_ = 0;
     quint8 transparent_ = 0;

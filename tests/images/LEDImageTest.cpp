@@ -1,9 +1,14 @@
+#include "content/ContentMutex.h"
 #include "images/BrevantImage.h"
 #include "images/CindralImage.h"
+#include "images/LEDImageImporter.h"
 
+#include <QImage>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,6 +37,15 @@ std::unique_ptr<CindralImage> SampleCindral()
     image->SetName(QStringLiteral("Sample"));
     image->SetAddress(12);
     return image;
+}
+
+// The frames as values, to compare after a change.
+std::vector<CindralImage::Frame> FramesOf(const CindralImage& image)
+{
+    std::vector<CindralImage::Frame> frames;
+    for (int f = 0; f < image.FrameCount(); ++f)
+        frames.push_back(*image.GetFrame(f));
+    return frames;
 }
 
 } // namespace
@@ -231,4 +245,141 @@ TEST(LEDImage, AnotherThreadNeverSeesAHalfReplacedImage)
     stop = true;
     reader->wait();
     EXPECT_EQ(torn, 0);
+}
+
+TEST(LEDImage, ClonesShareTheirFramesUntilEitherSideChangesThem)
+{
+    // Another image of three frames, as a record, a file and an image.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    auto other = SampleCindral();
+    other->AddFrame(MakeFrame<CindralImage>(7, 0, 9));
+    CindralRDMImage record;
+    ASSERT_TRUE(other->ToRDMImage(record));
+    const QString path = dir.filePath(QStringLiteral("other.cdli"));
+    ASSERT_TRUE(other->Save(path));
+
+    struct Change {
+        const char* what;
+        std::function<void(CindralImage&)> apply;
+        int framesAfter;
+        bool changesFrames;
+    };
+    const Change changes[] = {
+        {"AddFrame", [](CindralImage& i) { i.AddFrame(MakeFrame<CindralImage>(5, 0, 3)); }, 3, true},
+        {"Clear", [](CindralImage& i) { i.Clear(); }, 0, true},
+        {"FromRDMImage", [&](CindralImage& i) { i.FromRDMImage(record); }, 3, true},
+        {"Load", [&](CindralImage& i) { i.Load(path); }, 3, true},
+        {"Assign", [&](CindralImage& i) { i.Assign(*other); }, 3, true},
+        {"importer's Finish",
+         [](CindralImage& i) {
+             LEDImageImporter<CindralImage> importer(0, 0, -1, -1, 0, 0, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, false, 0, 30,
+                                                     0, 0);
+             QImage picture(64, 64, QImage::Format_RGB32);
+             picture.fill(qRgb(200, 100, 50));
+             importer.PutFrame(picture, 40);
+             importer.Finish(i);
+         },
+         1, true},
+        {"palette, background and transparent index",
+         [](CindralImage& i) {
+             i.SetPaletteColor(9, {1, 2, 3});
+             i.SetBackgroundIndex(1);
+             i.SetTransparentIndex(2);
+         },
+         2, false},
+        {"reading: record, GIF, conversion",
+         [&](CindralImage& i) {
+             CindralRDMImage out;
+             i.ToRDMImage(out);
+             i.ExportGIF(dir.filePath(QStringLiteral("out.gif")), 40, 40);
+             BrevantImage::FromCindralImage(i);
+         },
+         2, false},
+    };
+    for (const Change& change : changes) {
+        for (bool changeTheClone : {false, true}) {
+            SCOPED_TRACE(std::string(change.what) + (changeTheClone ? ", on the clone" : ", on the original"));
+            auto original = SampleCindral();
+            std::unique_ptr<CindralImage> clone(static_cast<CindralImage*>(original->Clone()));
+            CindralImage assigned;
+            assigned.Assign(*original);
+            ASSERT_EQ(clone->GetFrame(0), original->GetFrame(0)) << "a clone shares the frames";
+            ASSERT_EQ(assigned.GetFrame(1), original->GetFrame(1)) << "so does an assigned image";
+
+            CindralImage& changed = changeTheClone ? *clone : *original;
+            CindralImage& kept = changeTheClone ? *original : *clone;
+            const auto before = FramesOf(kept);
+            const CindralImage::Frame* keptFrame = kept.GetFrame(0);
+            change.apply(changed);
+
+            EXPECT_EQ(changed.FrameCount(), change.framesAfter);
+            EXPECT_EQ(FramesOf(kept), before) << "the other side keeps its frames";
+            EXPECT_EQ(kept.GetFrame(0), keptFrame) << "where they were";
+            EXPECT_EQ(FramesOf(assigned), before);
+            if (change.changesFrames)
+                EXPECT_NE(changed.GetFrame(0), keptFrame);
+            else
+                EXPECT_EQ(changed.GetFrame(0), keptFrame) << "still shared";
+        }
+    }
+}
+
+TEST(LEDImage, ClonesChangedOnAnotherThreadStayWhole)
+{
+    // Every frame here has all its indices equal to its duration, so a frame written
+    // while another image reads it shows as a mixed one.
+    const auto uniform = [](int value) {
+        CindralImage::Frame frame;
+        frame.duration = value;
+        frame.indices.fill(quint8(value));
+        return frame;
+    };
+    // Reads every frame without the lock: only for an image no other thread changes.
+    const auto whole = [](const CindralImage& image) {
+        for (int f = 0, count = image.FrameCount(); f < count; ++f) {
+            const CindralImage::Frame* frame = image.GetFrame(f);
+            for (quint8 index : frame->indices)
+                if (index != quint8(frame->duration))
+                    return false;
+        }
+        return true;
+    };
+
+    CindralImage image;
+    image.AddFrame(uniform(1));
+    std::atomic<bool> stop{false};
+    std::atomic<int> broken{0};
+    std::atomic<int> rounds{0};
+    std::unique_ptr<QThread> cloner(QThread::create([&] {
+        for (int round = 0; !stop; round = ++rounds) {
+            // This thread owns the clone; the original and its other clones change on
+            // the other thread meanwhile.
+            std::unique_ptr<Content> copy(image.Clone());
+            auto* clone = static_cast<CindralImage*>(copy.get());
+            if (!whole(*clone))
+                ++broken;
+            if (round % 2)
+                clone->AddFrame(uniform(200));
+            else
+                clone->Clear();
+            if (!whole(*clone))
+                ++broken;
+        }
+    }));
+    cloner->start();
+    // Both threads go through enough rounds to meet each other, however they are scheduled.
+    for (int i = 0; i < 3000 || rounds < 3000; ++i) {
+        if (i % 50 == 0)
+            image.Clear();
+        else
+            image.AddFrame(uniform(i % 256));
+        std::unique_ptr<Content> mine(image.Clone());
+        static_cast<CindralImage*>(mine.get())->AddFrame(uniform(7));
+    }
+    stop = true;
+    cloner->wait();
+    EXPECT_EQ(broken, 0);
+    ContentLocker lock(&ContentMutex);
+    EXPECT_TRUE(whole(image));
 }
