@@ -97,8 +97,10 @@ void ConfigElementRules<Self>::StartElement(QStringView qualifiedName, const QXm
     if (!node_)
         return;
     if (qualifiedName == u"objects") {
+        // A root's policy is its own, never its file's: a root writes none, and a foreign
+        // one would leave the root's packages without their families.
         const QString policy = attributes.value(QLatin1StringView("policy")).toString();
-        if (!policy.isEmpty())
+        if (!policy.isEmpty() && !version_)
             ApplyPolicy(node_, policy);
         const QStringView version = attributes.value(QLatin1StringView("version"));
         if (!version.isEmpty() && version_)

@@ -3,6 +3,7 @@
 #include "content/policies/NamedPolicies.h"
 #include "library/containers/ContentContainer.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "library/user/ContentLibraryRoot.h"
 #include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/library/LibraryTestSupport.h"
 
@@ -79,6 +80,25 @@ TEST_F(MosavraLibrary, APackageKeepsItsFamilyWhateverItsFileSays)
     EXPECT_EQ(cindral->Policy(), CINDRALMOSAVRAContentPackagePolicy::Instance());
     ASSERT_EQ(Describe(cindral), QStringList{"Old@4"});
     EXPECT_EQ(PolicyOf(static_cast<ContentFolder*>(cindral->Child(0))), CINDRALMOSAVRAContentFolderPolicy::Instance());
+}
+
+// A root's file that names a policy (a root writes none) leaves the root and its packages
+// as they are.
+TEST_F(MosavraLibrary, ARootKeepsItsPolicyWhateverItsFileSays)
+{
+    Folder(QStringLiteral("mosavra"));
+    for (const char* policy : {"CINDRALContentFolderPolicy", "BREVANTMOSAVRAContentPackagePolicy", "RootContentPolicy"}) {
+        WriteBytes(Path(QStringLiteral("mosavra/config.xml")),
+                   QByteArray("<objects version=\"1\" policy=\"") + policy + "\"><package name=\"BREVANT\" address=\"251\"/></objects>");
+        Open();
+        EXPECT_EQ(root_->Policy(), RootMosavraContentPolicy::Instance()) << policy;
+        EXPECT_EQ(Brevant()->Policy(), BREVANTMOSAVRAContentPackagePolicy::Instance()) << policy;
+        EXPECT_EQ(root_->Package(1)->Policy(), CINDRALMOSAVRAContentPackagePolicy::Instance()) << policy;
+        ContentLibraryRoot user(Folder(QStringLiteral("user")));
+        WriteBytes(Path(QStringLiteral("user/config.xml")), QByteArray("<objects version=\"1\" policy=\"") + policy + "\"/>");
+        ContentLibraryRoot reread(Path(QStringLiteral("user")));
+        EXPECT_EQ(reread.Policy(), RootContentPolicy::Instance()) << policy;
+    }
 }
 
 TEST_F(MosavraLibrary, ACollageTakesTheNextFreeAddressAndNamesItsItemsByNumber)
