@@ -101,7 +101,9 @@ QString Preferences::Folder()
 
 Preferences::~Preferences()
 {
-    if (!Save())
+    // A file that could not be read is left as it is unless something was set since: the
+    // empty list would otherwise remove it.
+    if (!keepUnreadFile_ && !Save())
         qWarning() << "Preferences: could not save" << FilePath();
 }
 
@@ -119,6 +121,7 @@ bool Preferences::SetLastPath(const QString& key, const QString& path)
         return false;
     }
     entries_.insert(key, path);
+    keepUnreadFile_ = false;
     return Save();
 }
 
@@ -142,8 +145,10 @@ bool Preferences::Load()
 {
     QMutexLocker lock(&Mutex());
     QFile file(FilePath());
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        keepUnreadFile_ = file.exists();
         return false;
+    }
 
     // Any element names an entry, at any depth; the root element starts the list afresh.
     // An element whose name no key could have (a namespace prefix, say) is passed over:
@@ -165,8 +170,10 @@ bool Preferences::Load()
                                     .arg(file.fileName())
                                     .arg(reader.lineNumber())
                                     .arg(reader.errorString());
+        keepUnreadFile_ = true;
         return false;
     }
+    keepUnreadFile_ = false;
     entries_ = std::move(read);
     return true;
 }

@@ -66,13 +66,15 @@ public:
 
 private:
     Preferences() = default;
-    ~Preferences(); // saves
+    ~Preferences(); // saves, but leaves a file it could not read when nothing was set
 
     QDir Directory() const;
     bool WriteEntries(QXmlStreamWriter* writer) const;
     QString FilePath() const;
 
     QMap<QString, QString> entries_;
+    // The file is there but could not be read, and nothing was set since.
+    bool keepUnreadFile_ = false;
 };
 
 // Holds one reference on the shared Preferences for a scope. GUI thread.

@@ -84,7 +84,7 @@ TEST_F(PreferencesTest, AnEmptyListLoadsEmptyAndItsFileGoesAtTheLastRelease)
     EXPECT_FALSE(QFile::exists(FilePath()));
 }
 
-TEST_F(PreferencesTest, AnUnreadableFileStartsEmptyAndIsReplacedAtTheFirstSet)
+TEST_F(PreferencesTest, AnUnreadableFileStartsEmptyIsKeptAndIsReplacedAtTheFirstSet)
 {
     const QByteArray cases[] = {
         "",
@@ -97,6 +97,10 @@ TEST_F(PreferencesTest, AnUnreadableFileStartsEmptyAndIsReplacedAtTheFirstSet)
     for (const QByteArray& bytes : cases) {
         SCOPED_TRACE(bytes.toStdString());
         WriteFile(bytes);
+        // Read and released without a set: the file is left as it was, not removed.
+        EXPECT_EQ(Reloaded(Preferences::kContentExport), "");
+        EXPECT_TRUE(QFile::exists(FilePath()));
+        EXPECT_EQ(FileBytes(), bytes);
         {
             ScopedPreferences preferences;
             EXPECT_EQ(preferences->LastPath(Preferences::kContentExport), "");
