@@ -217,6 +217,9 @@ void ParallelGzipWriter::Compress(Block& block, int level)
         produced = block.output.size() - qsizetype(stream.avail_out);
         if (result == Z_STREAM_END || (result == Z_OK && !block.last && stream.avail_out > 0))
             break;
+        // The flush ended exactly at the end of the room: the next call has nothing to give.
+        if (result == Z_BUF_ERROR && !block.last && stream.avail_in == 0 && produced > 0)
+            break;
         if (result != Z_OK && result != Z_BUF_ERROR) {
             ok = false;
             break;
