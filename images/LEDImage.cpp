@@ -111,7 +111,7 @@ bool LEDImage<Image, Traits>::FromRDMImage(const QelRDMImage& record)
     SetKey(own->Key());
     SetName(own->Name());
     const int count = std::min(own->FrameCount(), kMaxFrames);
-    std::vector<Frame>& frames = frames_.Write();
+    auto& frames = frames_.Write();
     frames.resize(std::size_t(count));
     for (int f = 0; f < count; ++f) {
         Frame& frame = frames[std::size_t(f)];
@@ -131,7 +131,7 @@ bool LEDImage<Image, Traits>::ToRDMImage(QelRDMImage& record) const
         return false;
     ContentLocker lock(&ContentMutex);
     own->SetFormatVersion(QelRDMImage::kFormatVersion);
-    const std::vector<Frame>& frames = frames_.Read();
+    const auto& frames = frames_.Read();
     own->SetHeaderFrameCount(quint8(frames.size()));
     own->SetBackgroundIndex(background_);
     own->SetTransparentIndex(transparent_);
@@ -139,7 +139,7 @@ bool LEDImage<Image, Traits>::ToRDMImage(QelRDMImage& record) const
     own->SetName(GetName());
     for (int i = 0; i < kPaletteSize; ++i)
         own->SetPaletteColor(i, palette_[std::size_t(i)]);
-    own->ClearFrames();
+    own->ClearFrames(int(frames.size()));
     for (const Frame& frame : frames)
         own->AppendFrame(frame.flag, RecordDuration(frame.duration), frame.indices.data());
     return true;
@@ -184,7 +184,7 @@ bool LEDImage<Image, Traits>::ExportGIF(const QString& path, int width, int heig
         transparent = transparent_;
     }
 
-    const std::vector<Frame>& frames = snapshot.Read();
+    const auto& frames = snapshot.Read();
 
     std::array<QRgb, kPaletteSize> table;
     std::transform(palette.begin(), palette.end(), table.begin(), [](LEDColor c) { return c.ToRgb(); });
@@ -234,7 +234,7 @@ bool LEDImage<Image, Traits>::RenderFrame(int frameIndex, int width, int height,
     std::array<LEDColor, kPaletteSize> palette;
     {
         ContentLocker lock(&ContentMutex);
-        const std::vector<Frame>& frames = frames_.Read();
+        const auto& frames = frames_.Read();
         if (frameIndex < 0 || frameIndex >= int(frames.size()))
             return false;
         frame = frames[std::size_t(frameIndex)];
@@ -285,7 +285,7 @@ template <class Image, class Traits>
 auto LEDImage<Image, Traits>::GetFrame(int index) const -> const Frame*
 {
     ContentLocker lock(&ContentMutex);
-    const std::vector<Frame>& frames = frames_.Read();
+    const auto& frames = frames_.Read();
     if (index < 0 || index >= int(frames.size()))
         return nullptr;
     return &frames[std::size_t(index)];

@@ -1,7 +1,10 @@
 #include "images/QelRDMImage.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QtEndian>
+
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -39,26 +42,51 @@ bool QelRDMImage::Read(QDataStream& stream)
     if (quint8(header.at(kVersionAt)) != kFormatVersion)
         return false;
 
+    // The records as stored, read in as few calls as the device allows. The header's count
+    // is only informational, but it is right in every file written here, so the first call
+    // usually takes them all. More than 255 full records' worth is not an image: reading
+    // stops there rather than growing the buffer for nothing.
     const int frameSize = FrameSize();
-    QByteArray frames;
+    const qsizetype mostBytes = qsizetype(kMaxFrames) * frameSize;
+    QIODevice* device = stream.device();
+    QByteArray stored;
+    stored.reserve(qsizetype(quint8(header.at(kFrameCountAt))) * frameSize);
+    while (!device->atEnd()) {
+        if (stored.size() > mostBytes)
+            return false;
+        const qsizetype at = stored.size();
+        const qsizetype room = std::max<qsizetype>(stored.capacity() - at, frameSize);
+        stored.resize(at + room);
+        const qint64 got = device->read(stored.data() + at, room);
+        if (got <= 0)
+            return false;
+        stored.resize(at + qsizetype(got));
+    }
+
+    // Type-2 records are held as stored; a type-1 record lacks the trailing byte, which is
+    // 0 in memory.
     int count = 0;
-    while (!stream.atEnd()) {
-        // An image holds at most 255 frames: a longer stream is not one of ours, and
-        // reading on would only grow the buffer for nothing.
+    bool allFull = true;
+    for (qsizetype at = 0; at < stored.size(); ++count) {
         if (count == kMaxFrames)
             return false;
-        QByteArray record(frameSize, '\0');
-        if (stream.readRawData(record.data(), 1) != 1)
-            return false;
-        const quint8 type = quint8(record.at(kTypeAt));
+        const quint8 type = quint8(stored.at(at + kTypeAt));
         if (type != kFrameType && type != kShortFrameType)
             return false;
-        // Type 1 has no trailing byte; it stays 0 in memory.
-        const int rest = (type == kFrameType ? frameSize : frameSize - 1) - 1;
-        if (stream.readRawData(record.data() + 1, rest) != rest)
+        const int length = type == kFrameType ? frameSize : frameSize - 1;
+        if (stored.size() - at < length)
             return false;
-        frames += record;
-        ++count;
+        allFull = allFull && type == kFrameType;
+        at += length;
+    }
+    QByteArray frames = stored;
+    if (!allFull) {
+        frames = QByteArray(qsizetype(count) * frameSize, '\0');
+        for (qsizetype from = 0, to = 0; from < stored.size(); to += frameSize) {
+            const int length = quint8(stored.at(from + kTypeAt)) == kFrameType ? frameSize : frameSize - 1;
+            std::memcpy(frames.data() + to, stored.constData() + from, std::size_t(length));
+            from += length;
+        }
     }
     header_ = header;
     frames_ = frames;
@@ -70,10 +98,18 @@ bool QelRDMImage::Write(QDataStream& stream) const
     if (stream.writeRawData(header_.constData(), kHeaderSize) != kHeaderSize)
         return false;
     const int frameSize = FrameSize();
-    for (int frame = 0, count = FrameCount(); frame < count; ++frame) {
-        const int length = FrameType(frame) == kFrameType ? frameSize : frameSize - 1;
+    // Type-2 records are written as they are held, so each run of them goes in one write;
+    // a type-1 record leaves out its trailing byte.
+    for (int frame = 0, count = FrameCount(); frame < count;) {
+        int end = frame + 1;
+        if (FrameType(frame) == kFrameType) {
+            while (end < count && FrameType(end) == kFrameType)
+                ++end;
+        }
+        const int length = FrameType(frame) == kFrameType ? (end - frame) * frameSize : frameSize - 1;
         if (stream.writeRawData(FrameData(frame), length) != length)
             return false;
+        frame = end;
     }
     return stream.status() == QDataStream::Ok;
 }
@@ -213,21 +249,24 @@ const quint8* QelRDMImage::FrameIndices(int frame) const
     return FrameBytes(frame) + kIndicesAt;
 }
 
-void QelRDMImage::ClearFrames()
+void QelRDMImage::ClearFrames(int expected)
 {
     frames_.clear();
+    frames_.reserve(qsizetype(std::clamp(expected, 0, kMaxFrames)) * FrameSize());
 }
 
 bool QelRDMImage::AppendFrame(quint8 flag, quint16 duration, const quint8* indices)
 {
     if (FrameCount() >= kMaxFrames)
         return false;
+    const qsizetype at = frames_.size();
+    frames_.resize(at + FrameSize());
+    char* record = frames_.data() + at;
     // Reserved bytes and the trailing byte stay 0.
-    QByteArray record(FrameSize(), '\0');
+    std::memset(record, 0, std::size_t(FrameSize()));
     record[kTypeAt] = char(kFrameType);
     record[kFlagAt] = char(flag);
-    qToLittleEndian(duration, record.data() + kDurationAt);
-    std::memcpy(record.data() + kIndicesAt, indices, std::size_t(LedCount()));
-    frames_ += record;
+    qToLittleEndian(duration, record + kDurationAt);
+    std::memcpy(record + kIndicesAt, indices, std::size_t(LedCount()));
     return true;
 }

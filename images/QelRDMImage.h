@@ -90,7 +90,8 @@ public:
     quint16 FrameDuration(int frame) const;
     // LedCount() indices, LED 0 first.
     const quint8* FrameIndices(int frame) const;
-    void ClearFrames();
+    // No frame records, with room for `expected` (at most 255) to be appended.
+    void ClearFrames(int expected = 0);
     // Appends a type-2 record; false (nothing changed) when 255 are held.
     bool AppendFrame(quint8 flag, quint16 duration, const quint8* indices);
 

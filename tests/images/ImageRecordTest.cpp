@@ -142,6 +142,29 @@ TEST_F(ImageRecord, TypeOneRecordsLoadAndAreSavedAsTypeTwo)
     EXPECT_EQ(saved.at(792 + 135), 0);
 }
 
+TEST_F(ImageRecord, ARecordWritesBackTheBytesItReadWhateverItsRecordTypesAndHeaderCount)
+{
+    // Records of both types in runs, under headers that state too few, too many and the
+    // right number of frames (the count is informational).
+    const QByteArray two = ImageBytes(1, 1, 2, 136).mid(792);
+    const QByteArray one = ImageBytes(1, 1, 1, 135).mid(792);
+    const QByteArray frames = two + two + one + two + one + one + two;
+    for (const quint8 stated : {quint8(0), quint8(3), quint8(7), quint8(255)}) {
+        QByteArray file = ImageBytes(1, 0, 2, 136) + frames;
+        file[1] = char(stated);
+        QDataStream in(&file, QIODevice::ReadOnly);
+        BrevantRDMImage record;
+        ASSERT_TRUE(record.Read(in)) << int(stated);
+        EXPECT_EQ(record.FrameCount(), 7) << int(stated);
+        EXPECT_EQ(record.FrameType(2), 1) << int(stated);
+        EXPECT_EQ(QByteArray(record.FrameData(2), 136).back(), '\0') << "held with a trailing 0";
+        QBuffer written;
+        written.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(record.WriteTo(written)) << int(stated);
+        EXPECT_EQ(written.data(), file) << int(stated);
+    }
+}
+
 TEST_F(ImageRecord, AFileThatIsNotAValidRecordLeavesTheImageUntouched)
 {
     struct Case {
