@@ -37,7 +37,10 @@ bool XmlCanHold(QStringView text)
     return true;
 }
 
-ArchiveResult ToXml(const Document& document, QByteArray* bytes)
+namespace {
+
+// Whether the writer can hold every text of `document`; the first it cannot, named.
+ArchiveResult CheckWritable(const Document& document)
 {
     if (!XmlCanHold(document.policy))
         return ArchiveResult::Failure(QStringLiteral("The policy name \"%1\" can't be written to %2")
@@ -48,7 +51,15 @@ ArchiveResult ToXml(const Document& document, QByteArray* bytes)
                                                          "character XML can't hold")
                                               .arg(entry.name, kFileName));
     }
+    return ArchiveResult::Success();
+}
 
+} // namespace
+
+ArchiveResult ToXml(const Document& document, QByteArray* bytes)
+{
+    if (const ArchiveResult writable = CheckWritable(document); !writable)
+        return writable;
     bytes->clear();
     QXmlStreamWriter writer(bytes);
     writer.setAutoFormatting(true);
@@ -82,11 +93,10 @@ ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
     const QString path = dir.absoluteFilePath(kFileName);
     const bool removes = document.entries.isEmpty() && document.form != Form::Package;
     // Checked before the file is opened, or held: a text the writer cannot hold leaves the
-    // old file.
-    QByteArray bytes;
+    // old file. A held document is encoded only when it is written.
     if (!removes) {
-        if (const ArchiveResult encoded = ToXml(document, &bytes); !encoded)
-            return encoded;
+        if (const ArchiveResult writable = CheckWritable(document); !writable)
+            return writable;
     }
     if (StoreHold::Hold(dir.absolutePath(), document))
         return ArchiveResult::Success();
@@ -97,6 +107,9 @@ ArchiveResult Store(const FileLayer::Dir& dir, const Document& document)
             return ArchiveResult::Failure(QStringLiteral("\"%1\" could not be removed").arg(path));
         return ArchiveResult::Success();
     }
+    QByteArray bytes;
+    if (const ArchiveResult encoded = ToXml(document, &bytes); !encoded)
+        return encoded;
     FileLayer::File file(path);
     if (!file.open(QIODevice::WriteOnly))
         return ArchiveResult::Failure(file.errorString());
