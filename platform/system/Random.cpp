@@ -1,6 +1,8 @@
 #include "platform/system/Random.h"
 
 #include <QRandomGenerator>
+
+#include <array>
 #include <cerrno>
 #include <sys/random.h>
 
@@ -26,7 +28,13 @@ bool FillRandom(void* buffer, std::size_t size)
 
 quint32 GenerateRandom()
 {
-    quint32 value = 0;
-    FillRandom(&value, sizeof value);
-    return value;
+    // Every image made, loaded or cloned draws a key: one call to the kernel fills a batch
+    // of them for the thread that asks.
+    thread_local std::array<quint32, 64> batch;
+    thread_local std::size_t next = batch.size();
+    if (next == batch.size()) {
+        FillRandom(batch.data(), sizeof batch);
+        next = 0;
+    }
+    return batch[next++];
 }

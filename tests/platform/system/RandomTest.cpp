@@ -3,13 +3,25 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
-TEST(Random, ValuesDiffer)
+#include <thread>
+#include <vector>
+
+TEST(Random, ValuesDifferAcrossBatchesAndThreads)
 {
+    // Draws come in batches per thread: 200 on each of two threads span several batches.
+    // 400 draws from 2^32 values: a repeat is all but impossible for a real generator.
     QSet<quint32> seen;
-    for (int i = 0; i < 64; ++i)
+    std::vector<quint32> other(200);
+    std::thread drawer([&other] {
+        for (quint32& value : other)
+            value = GenerateRandom();
+    });
+    for (int i = 0; i < 200; ++i)
         seen.insert(GenerateRandom());
-    // 64 draws from 2^32 values: a repeat is all but impossible for a real generator.
-    EXPECT_EQ(seen.size(), 64);
+    drawer.join();
+    for (const quint32 value : other)
+        seen.insert(value);
+    EXPECT_EQ(seen.size(), 400);
 }
 
 TEST(Random, FillsLongBuffers)
