@@ -30,10 +30,10 @@ QStringList ListArchiveMembers(const QList<std::pair<QString, ArchiveMember::Typ
         const bool isFile = type == ArchiveMember::Type::Regular;
         if (!(wantDirs && isDirectory) && !(wantFiles && isFile))
             continue;
-        if (!(allDirs && isDirectory) && !matcher.Matches(path))
-            continue;
         const QString name = ArchivePaths::DirectChildName(path, parent);
         if (name.isEmpty() || (isDirectory && name == u"CVS"))
+            continue;
+        if (!(allDirs && isDirectory) && !matcher.Matches(path))
             continue;
         // An archive may hold a name twice (tar appends); a folder lists it once.
         if (!seen.contains(name)) {
