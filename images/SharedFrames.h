@@ -1,5 +1,7 @@
 #pragma once
 
+#include "images/FramePool.h"
+
 #include <atomic>
 #include <memory>
 #include <vector>
@@ -17,7 +19,8 @@ template <class Frame>
 class SharedFrames
 {
 public:
-    using Sequence = std::vector<Frame>;
+    // Held in FramePool memory: a library holds thousands of these.
+    using Sequence = std::vector<Frame, FrameAllocator<Frame>>;
 
     const Sequence& Read() const { return sequence_ ? *sequence_ : Empty(); }
 
