@@ -1,14 +1,11 @@
 #include "images/FrameArena.h"
 
-#include <algorithm>
-#include <cstdlib>
-#include <new>
+#include "images/HugePageBlock.h"
 
-#include <sys/mman.h>
+#include <algorithm>
 
 namespace {
 
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
 constexpr std::size_t kMaxBlockBytes = std::size_t(64) << 20;
 
 std::size_t RoundUp(std::size_t bytes, std::size_t unit)
@@ -19,13 +16,11 @@ std::size_t RoundUp(std::size_t bytes, std::size_t unit)
 } // namespace
 
 struct FrameArena::Block {
-    explicit Block(std::size_t bytes) : size(RoundUp(bytes, kHugePage))
+    explicit Block(std::size_t bytes)
+        : memory(static_cast<uchar*>(HugePageBlock::Map(bytes))), size(RoundUp(bytes, HugePageBlock::kPageBytes))
     {
-        memory = static_cast<uchar*>(std::aligned_alloc(kHugePage, size));
-        if (memory)
-            madvise(memory, size, MADV_HUGEPAGE);  // advice only: without it, small pages serve
     }
-    ~Block() { std::free(memory); }
+    ~Block() { HugePageBlock::Unmap(memory, size); }
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
 

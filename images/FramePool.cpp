@@ -1,12 +1,12 @@
 #include "images/FramePool.h"
 
+#include "images/HugePageBlock.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 
 #include <cstdint>
 #include <unordered_map>
-
-#include <sys/mman.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORA_FRAME_POOL_OFF 1
@@ -48,23 +48,12 @@ std::uintptr_t BlockOf(const void* pointer)
 // it; 0 when the system has no memory for one.
 std::uintptr_t MapBlock()
 {
-    void* mapped = mmap(nullptr, 2 * kBlockBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        return 0;
-    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (start + kBlockBytes - 1) & ~(std::uintptr_t(kBlockBytes) - 1);
-    if (aligned > start)
-        munmap(mapped, aligned - start);
-    if (const std::uintptr_t tail = start + 2 * kBlockBytes - (aligned + kBlockBytes); tail > 0)
-        munmap(reinterpret_cast<void*>(aligned + kBlockBytes), tail);
-    // Advice only: without huge pages the block is faulted in 4 KiB at a time, as before.
-    madvise(reinterpret_cast<void*>(aligned), kBlockBytes, MADV_HUGEPAGE);
-    return aligned;
+    return reinterpret_cast<std::uintptr_t>(HugePageBlock::Map(kBlockBytes));
 }
 
 void UnmapBlock(std::uintptr_t block)
 {
-    munmap(reinterpret_cast<void*>(block), kBlockBytes);
+    HugePageBlock::Unmap(reinterpret_cast<void*>(block), kBlockBytes);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "images/HugePageBlock.h"
+
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -22,7 +24,7 @@
 // sequence on its own). Thread-safe.
 namespace FramePool {
 
-inline constexpr std::size_t kBlockBytes = std::size_t(2) << 20;
+inline constexpr std::size_t kBlockBytes = HugePageBlock::kPageBytes;
 inline constexpr std::size_t kSmallest = std::size_t(8) << 10;
 inline constexpr std::size_t kLargest = std::size_t(256) << 10;
 
