@@ -302,8 +302,12 @@ TEST(PolicyFolder, MovesStayBetweenFoldersOfOnePolicy)
     EXPECT_FALSE(cindral->CanMoveContentHere(image)) << "a move never converts";
     EXPECT_FALSE(package->CanMoveFolderHere(package)) << "not into itself";
 
+    // Folders, like contents, by the policy of the folder they leave.
+    MemoryFolder* sameFamily = root.AddFolder(QStringLiteral("R"), 0, BREVANTContentPackagePolicy::Instance());
+    EXPECT_TRUE(sameFamily->CanMoveFolderHere(brevantA)) << "between packages of one family";
+    EXPECT_FALSE(package->CanMoveFolderHere(brevantA)) << "already there";
     MemoryFolder* otherPackage = root.AddFolder(QStringLiteral("Q"), 0, CINDRALContentPackagePolicy::Instance());
-    EXPECT_FALSE(otherPackage->CanMoveFolderHere(brevantA)) << "the moved folder's policy differs";
+    EXPECT_FALSE(otherPackage->CanMoveFolderHere(brevantA)) << "a package of the other family";
 
     EXPECT_FALSE(brevantA->ConflictsFor(image, QStringLiteral("img"), 0)) << "a child never clashes with itself";
     EXPECT_TRUE(brevantA->Conflicts(QStringLiteral("img"), 0));
