@@ -147,7 +147,7 @@ bool ContentFolder::CanMoveFolderHere(const ContentFolder* folder)
     if (!folder)
         return false;
     ContentLocker lock(&ContentMutex);
-    return folder->GetTopFolder() == GetTopFolder() && !IsInside(folder);
+    return folder->GetTopFolder() == GetTopFolder() && folder->GetParentFolder() != this && !IsInside(folder);
 }
 
 bool ContentFolder::CheckModifiable(IFeedback*)

@@ -95,8 +95,8 @@ public:
     virtual bool ModifyChild(ContentBase* child, const QString& name, int address, IFeedback* feedback) = 0;
     // Default: the content is in this folder's tree but not already in this folder.
     virtual bool CanMoveContentHere(const Content* content);
-    // Default: the folder is in this folder's tree, and this folder is not the folder
-    // itself nor lies below it.
+    // Default: the folder is in this folder's tree but not already in this folder, and this
+    // folder is not the folder itself nor lies below it.
     virtual bool CanMoveFolderHere(const ContentFolder* folder);
     // Asynchronous: moves `child` (a node of the same tree) into this folder.
     virtual bool MoveHere(ContentBase* child, IFeedback* feedback) = 0;

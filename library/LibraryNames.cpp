@@ -32,4 +32,9 @@ QString Kept(const QString& name)
     return ContentBase::CutName(name);
 }
 
+bool KeptWhole(const QString& name)
+{
+    return Kept(name) == name && Problem(name).isEmpty();
+}
+
 } // namespace LibraryNames

@@ -19,4 +19,8 @@ QString Problem(const QString& name);
 // ContentBase::SetName stores), so that a node and its directory or file always agree.
 QString Kept(const QString& name);
 
+// Whether a node can carry `name` whole: it is kept uncut and has no Problem. A scan lists
+// only such directories and files: under a cut name a node would be bound to another.
+bool KeptWhole(const QString& name);
+
 } // namespace LibraryNames

@@ -229,11 +229,14 @@ bool FitNameAndAddress(ContentFolder* folder, int flags, QString& name, int& add
     if (flags & FitFailOnClash)
         return false;
 
+    const int wanted = address;
     folder->MakeUnique(name, address);
     // The make-unique rules move an address up without looking at the range: 255 in a full
-    // 1-255 folder would become 256.
+    // 1-255 folder would become 256, and in the library root, whose packages all stand at its
+    // only address 0, any bump leaves the range. Where the new name alone settles the clash,
+    // the address asked for stays.
     if (address < minAddress || address > maxAddress) {
-        address = folder->NextFreeAddress(minAddress);
+        address = folder->Conflicts(name, wanted) ? folder->NextFreeAddress(minAddress) : wanted;
         if (address == -1)
             return NoFreeAddress(feedback, folder, name);
     }

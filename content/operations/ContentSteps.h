@@ -71,8 +71,9 @@ enum FitFlags {
 
 // Makes `name` and `address` fit `folder`: an address outside the folder's range is replaced
 // by its DefaultAddress; a clash (unless FitIgnoreClash) fails with FitFailOnClash, else is
-// resolved by the folder's MakeUnique. When MakeUnique leaves the range, the lowest free
-// address of the folder is taken. False when no address is left or the clash remains; with a
+// resolved by the folder's MakeUnique. When MakeUnique leaves the range, the address asked
+// for is kept if the new name alone settles the clash, else the lowest free address of the
+// folder is taken. False when no address is left or the clash remains; with a
 // feedback, then "No free address left in %1 for %2" or "%2 can't be given a unique name
 // in %1" (error). The name is first cut to the 16 characters a node keeps.
 bool FitNameAndAddress(ContentFolder* folder, int flags, QString& name, int& address, IFeedback* feedback = nullptr);

@@ -493,7 +493,22 @@ bool ContentSyncOperation::Succeeded()
 QString ContentSyncOperation::Title()
 {
     return QStringLiteral("Cloning %1 to %2 location(s)")
-        .arg(source_ ? source_->GetName() : QStringLiteral("(none)"), QString::number(targets_.size()));
+        .arg(source_ ? source_->GetName() : QStringLiteral("(none)"), QString::number(TargetsApartFromSource().size()));
+}
+
+bool ContentSyncOperation::Overlaps(const ContentFolder* target) const
+{
+    return target && source_ && (target->IsInside(source_) || source_->IsInside(target));
+}
+
+QList<ContentFolder*> ContentSyncOperation::TargetsApartFromSource() const
+{
+    QList<ContentFolder*> apart;
+    for (ContentFolder* target : targets_) {
+        if (!Overlaps(target))
+            apart.append(target);
+    }
+    return apart;
 }
 
 bool ContentSyncOperation::IsValid()
@@ -511,26 +526,33 @@ int ContentSyncOperation::Run(IFeedback* feedback)
                             FeedbackError);
         return 1;
     }
+    if (targets_.contains(nullptr)) {
+        feedback->AddString(QStringLiteral("Can't clone %1: a target is missing").arg(sourceName), FeedbackError);
+        return 1;
+    }
+    // Either way round, a run would match the source's contents with themselves. A fixture
+    // chosen as both the source and a destination is left out; the others are cloned.
+    const QList<ContentFolder*> targets = TargetsApartFromSource();
+    if (targets.isEmpty()) {
+        feedback->AddString(QStringLiteral("Can't clone %1 into itself").arg(sourceName), FeedbackError);
+        return 1;
+    }
     for (ContentFolder* target : targets_) {
-        if (!target) {
-            feedback->AddString(QStringLiteral("Can't clone %1: a target is missing").arg(sourceName), FeedbackError);
-            return 1;
-        }
-        // Either way round, the run would match the source's contents with themselves.
-        if (target->IsInside(source_) || source_->IsInside(target)) {
-            feedback->AddString(QStringLiteral("Can't clone %1 into itself").arg(sourceName), FeedbackError);
-            return 1;
+        if (!targets.contains(target)) {
+            feedback->AddString(
+                QStringLiteral("Left out %1: the source of a clone can't also be its destination").arg(target->GetName()),
+                FeedbackWarning);
         }
     }
 
     SyncRun run(source_, flags_ & StopAtFirstFailure);
     feedback->SetTotal(100);
     StepWalk walk(feedback, flags_ & StopAtFirstFailure);
-    const int n = int(targets_.size());
+    const int n = int(targets.size());
     for (int k = 0; k < n; ++k) {
         if (!walk.Proceed())
             break;
-        ContentFolder* target = targets_[k];
+        ContentFolder* target = targets[k];
         // What it seems to lack it may hold: nothing is changed there.
         if (const ContentFolder* unread = UnreadFolder(target)) {
             feedback->AddString(QStringLiteral("Can't clone %1 to %2: %3 could not be read")

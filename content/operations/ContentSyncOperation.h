@@ -26,7 +26,8 @@ class ContentFolder;
 // A source any of whose folders could not be read (ContentFolder::ChildrenRead) is refused
 // and nothing changes: what it seems to lack would be deleted from the targets. A readable
 // empty source empties the targets. A target that could not be read is left alone with an
-// error, as are targets that lie inside the source or hold it.
+// error. Targets that are the source, lie inside it or hold it are left out with a warning
+// and the others cloned; with no other target the run fails.
 class ContentSyncOperation : public ContentOperation
 {
     Q_OBJECT
@@ -50,13 +51,18 @@ public:
     // targets were up to date). A failed or cancelled run never sets it.
     virtual bool Succeeded();
 
-    // "Cloning %1 to %2 location(s)": source name, number of targets.
+    // "Cloning %1 to %2 location(s)": source name, number of targets apart from the source.
     QString Title() override;
     // A source is set and there is at least one target.
     bool IsValid() override;
     int Run(IFeedback* feedback) override;
 
 private:
+    // Whether `target` is the source, lies inside it or holds it.
+    bool Overlaps(const ContentFolder* target) const;
+    // The targets that do not overlap the source, in order.
+    QList<ContentFolder*> TargetsApartFromSource() const;
+
     ContentFolder* source_ = nullptr;
     QList<ContentFolder*> targets_;
     int flags_ = 0;

@@ -47,12 +47,18 @@ std::unique_ptr<Content> ImportInto(QWidget* parent, const QFileInfo& file, bool
         return std::make_unique<Own>();
 
     const QString suffix = file.suffix();
-    if (suffix == SuffixOf<Own>())
-        return Own::LoadFile(file.filePath());
+    if (suffix == SuffixOf<Own>()) {
+        std::unique_ptr<Own> own = Own::LoadFile(file.filePath());
+        if (!own)
+            UnreadableImports::Note(file.filePath());
+        return own;
+    }
     if (suffix == SuffixOf<Other>()) {
         std::unique_ptr<Other> other = Other::LoadFile(file.filePath());
-        if (!other)
+        if (!other) {
+            UnreadableImports::Note(file.filePath());
             return nullptr;
+        }
         return Convert(std::move(other), static_cast<const Own*>(nullptr));
     }
 
@@ -60,10 +66,20 @@ std::unique_ptr<Content> ImportInto(QWidget* parent, const QFileInfo& file, bool
     if (!importer)
         return nullptr;
     auto image = std::make_unique<Own>();
-    if (!importer(parent, file, *image))
-        return nullptr;
-    return image;
+    switch (importer(parent, file, *image)) {
+    case PictureImportResult::Imported:
+        return image;
+    case PictureImportResult::Unreadable:
+        UnreadableImports::Note(file.filePath());
+        break;
+    case PictureImportResult::Declined:
+        break;
+    }
+    return nullptr;
 }
+
+// The innermost collector of this thread.
+thread_local UnreadableImports* currentUnreadable = nullptr;
 
 } // namespace
 
@@ -82,4 +98,20 @@ void SetPictureImporter(PictureImporter importer)
 {
     QMutexLocker lock(&importerMutex);
     InstalledImporter() = std::move(importer);
+}
+
+UnreadableImports::UnreadableImports() : outer_(currentUnreadable)
+{
+    currentUnreadable = this;
+}
+
+UnreadableImports::~UnreadableImports()
+{
+    currentUnreadable = outer_;
+}
+
+void UnreadableImports::Note(const QString& path)
+{
+    if (currentUnreadable)
+        currentUnreadable->files_.append(path);
 }

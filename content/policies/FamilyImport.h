@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QList>
+#include <QStringList>
 
 #include <functional>
 
@@ -17,17 +18,46 @@ class QWidget;
 // - any other file (a picture or a video): a new blank image of the family is handed to the
 //   installed PictureImporter, which fills it through the import dialog; without an importer,
 //   or when the user cancels, nothing is imported.
-// A resulting image is named after the file's base name (cut to 16 characters). The caller
-// owns what is returned (empty or one image).
+// A file that cannot be read (a family file that does not load, a picture or video the
+// importer finds unreadable) gives nothing and is noted with the thread's UnreadableImports;
+// no message is shown here. A resulting image is named after the file's base name (cut to
+// 16 characters). The caller owns what is returned (empty or one image).
 //
 // GUI thread (the picture import opens dialogs over `parent`).
 QList<Content*> ImportFamilyFile(int family, QWidget* parent, const QFileInfo& file, bool probe);
 
+// What became of a picture or video handed to the PictureImporter.
+enum class PictureImportResult {
+    Imported,   // the user accepted the import and the image holds it
+    Declined,   // the user cancelled, or the image is of neither family
+    Unreadable, // the file holds no frame that can be read: of a kind not read, or damaged
+};
+
 // Fills the blank LED image `image` (a BrevantImage or CindralImage) from the picture or
-// video `file`, asking the user through the image import dialog over `parent`; true when
-// the user accepted the import and the image holds it.
-using PictureImporter = std::function<bool(QWidget* parent, const QFileInfo& file, Content& image)>;
+// video `file`, asking the user through the image import dialog over `parent`.
+using PictureImporter = std::function<PictureImportResult(QWidget* parent, const QFileInfo& file, Content& image)>;
 
 // Installs the picture and video import, which lives with the image dialogs (the content
 // engine has no widgets); an empty function removes it. Any thread.
 void SetPictureImporter(PictureImporter importer);
+
+// Gathers, while it lives, the files that the imports on this thread could not read, so
+// that whoever started them (a drop) can say so once; the imports themselves show nothing.
+// Collectors nest: a file is noted with the innermost. Lives on the stack of one thread.
+class UnreadableImports
+{
+public:
+    UnreadableImports();
+    ~UnreadableImports();
+    UnreadableImports(const UnreadableImports&) = delete;
+    UnreadableImports& operator=(const UnreadableImports&) = delete;
+
+    // The paths noted, in order.
+    QStringList Files() const { return files_; }
+    // Notes `path` with this thread's innermost collector; nothing without one.
+    static void Note(const QString& path);
+
+private:
+    UnreadableImports* outer_;
+    QStringList files_;
+};

@@ -153,8 +153,11 @@ bool PolicyFolderT<Self>::CanMoveFolderHere(const ContentFolder* folder)
     if (!folder)
         return false;
     ContentLocker lock(&ContentMutex);
-    const auto* moved = qobject_cast<const Self*>(folder);
-    if (moved && moved->Rules() != Rules())
+    // As for contents, it is the folder left behind that must share this folder's policy
+    // (a move never converts): the moved folder's own policy, a folder's, is never a
+    // package's.
+    const auto* from = qobject_cast<const Self*>(folder->GetParentFolder());
+    if (from && from->Rules() != Rules())
         return false;
     return AcceptsFolder(folder) && ContentFolder::CanMoveFolderHere(folder);
 }

@@ -76,12 +76,29 @@ QString PackageFilter(const ContentFolder* folder)
     return QStringLiteral("Packages (*.qelpkg)");
 }
 
+// The suffix a filter such as "Packages (*.qelpkg)" names, without its dot.
+QString FilterSuffix(const QString& filter)
+{
+    const qsizetype dot = filter.indexOf(QLatin1String("(*."));
+    return dot < 0 ? QString() : filter.mid(dot + 3).chopped(1);
+}
+
 // `path` with the filter's suffix when the user typed none.
 QString WithSuffix(const QString& path, const QString& filter)
 {
-    const qsizetype star = filter.indexOf(QLatin1String("(*"));
-    const QString suffix = filter.mid(star + 2).chopped(1);
-    return path.endsWith(suffix, Qt::CaseInsensitive) ? path : path + suffix;
+    const QString suffix = FilterSuffix(filter);
+    if (suffix.isEmpty() || path.endsWith(QLatin1Char('.') + suffix, Qt::CaseInsensitive))
+        return path;
+    return path + QLatin1Char('.') + suffix;
+}
+
+// Whether the user agrees to replace the existing file `path`.
+bool ConfirmReplace(QWidget* parent, const QString& title, const QString& path)
+{
+    const QString text = QCoreApplication::translate("SelfExecutingAction", "%1 already exists.\nDo you want to replace it?")
+                             .arg(QFileInfo(path).fileName());
+    return QMessageBox::warning(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 // A copy of the clipboard's data: a paste may change the clipboard (a moved original
@@ -403,10 +420,9 @@ void ContentFolderExportAction::execute()
     if (!IsApplicable(folder_))
         return;
     const QString filter = PackageFilter(folder_);
-    const QString chosen = AskSaveFileName(parentWidget(), filter, folder_->GetName());
-    if (chosen.isEmpty() || !IsApplicable(folder_) || folder_->ChildCount() == 0)
+    const QString path = AskSaveFileName(parentWidget(), filter, folder_->GetName());
+    if (path.isEmpty() || !IsApplicable(folder_) || folder_->ChildCount() == 0)
         return;
-    const QString path = WithSuffix(chosen, filter);
     RunTransfer(parentWidget(), tr("Export Failed"), [&](const PackageTransfer::OperationRunner& run) {
         return PackageTransfer::ExportPackage(folder_, path, run);
     });
@@ -487,10 +503,20 @@ QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& p
     QString directory = preferences->LastPath(QLatin1String(Preferences::kContentExport));
     if (directory.isEmpty())
         directory = QDir::homePath();
-    const QString chosen = QFileDialog::getSaveFileName(
-        parent, QCoreApplication::translate("SelfExecutingAction", "Select a location to save"),
-        directory + QLatin1Char('/') + proposedName, filter);
-    if (!chosen.isEmpty())
-        preferences->SetLastDirectory(QLatin1String(Preferences::kContentExport), chosen);
-    return chosen;
+    QFileDialog dialog(parent, QCoreApplication::translate("SelfExecutingAction", "Select a location to save"),
+                       directory + QLatin1Char('/') + proposedName, filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A name typed without the suffix gets it inside the dialog, so that the dialog's own
+    // question about replacing a file is asked of the file really written.
+    dialog.setDefaultSuffix(FilterSuffix(filter));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    // The dialog adds no suffix to a name that holds a dot ("My.Show"): that file was not
+    // asked about yet.
+    const QString path = WithSuffix(chosen, filter);
+    if (path != chosen && QFileInfo::exists(path) && !ConfirmReplace(parent, dialog.windowTitle(), path))
+        return QString();
+    preferences->SetLastDirectory(QLatin1String(Preferences::kContentExport), path);
+    return path;
 }

@@ -202,6 +202,7 @@ private:
 
 // Asks where to save a file: a save dialog titled "Select a location to save" in the folder
 // remembered under "content_export" (the home folder at first), proposing `proposedName`.
-// A chosen file's folder (absolute) is remembered; the answer is the chosen path, empty
-// when cancelled.
+// A name typed without the suffix of `filter` gets it, and a file that exists under the
+// answered path is replaced only when the user agreed. A chosen file's folder (absolute) is
+// remembered; the answer is the path to write, empty when cancelled.
 QString AskSaveFileName(QWidget* parent, const QString& filter, const QString& proposedName);

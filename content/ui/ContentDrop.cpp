@@ -4,6 +4,7 @@
 #include "content/operations/ContentCopyOperation.h"
 #include "content/operations/ContentDeleteOperation.h"
 #include "content/operations/ContentSteps.h"
+#include "content/policies/FamilyImport.h"
 #include "fixtures/tree/QelRDMContentFolder.h"
 #include "fixtures/tree/QelRDMContentGroup.h"
 #include "fixtures/tree/QelRDMContentRoot.h"
@@ -12,6 +13,9 @@
 #include "library/user/ContentLibraryRoot.h"
 #include "link/ui/OperationDialog.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QUrl>
@@ -74,6 +78,29 @@ bool RunInDialog(QWidget* window, ContentOperation& operation)
 {
     OperationDialog dialog(window);
     return dialog.Run(&operation);
+}
+
+// One warning for the dropped files that could not be imported, naming them.
+void WarnUnreadable(QWidget* window, const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    QString text;
+    if (paths.size() == 1) {
+        text = QCoreApplication::translate("ContentDrop",
+                                           "\"%1\" could not be imported: the file is of a kind that can't be read, "
+                                           "or it is damaged.")
+                   .arg(QFileInfo(paths.first()).fileName());
+    } else {
+        QStringList names;
+        for (const QString& path : paths)
+            names.append(QFileInfo(path).fileName());
+        text = QCoreApplication::translate("ContentDrop",
+                                           "These files could not be imported: they are of a kind that can't be "
+                                           "read, or they are damaged.\n\n%1")
+                   .arg(names.join(QLatin1Char('\n')));
+    }
+    QMessageBox::warning(window, QCoreApplication::translate("ContentDrop", "Import Failed"), text, QMessageBox::Ok);
 }
 
 bool CopyInto(QWidget* window, const QList<ContentBase*>& items, ContentFolder* target)
@@ -161,7 +188,9 @@ bool ContentDrop::Drop(QWidget* window, ContentFolder* folder, const QMimeData* 
 
     if (data->hasUrls()) {
         // The import may open dialogs of its own, during which anything may go.
+        const UnreadableImports unreadable;
         const ImportedContents imported{folder->ImportFilesFor(window, SortedLocalPaths(data))};
+        WarnUnreadable(window, unreadable.Files());
         if (!imported.list.isEmpty())
             return target && CopyInto(window, QList<ContentBase*>(imported.list.begin(), imported.list.end()), target);
         if (!target)

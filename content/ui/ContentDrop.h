@@ -37,7 +37,8 @@ public:
 
     // Carries out a drop or a paste with `action` (Qt::IgnoreAction: a move for a cut
     // payload, a copy otherwise), `window` parenting every dialog (it is raised first).
-    // Files are imported through the folder's import and copied in. Answers whether the
+    // Files are imported through the folder's import and copied in; the files that could
+    // not be read are named in one warning ("Import Failed"). Answers whether the
     // operation succeeded.
     static bool Drop(QWidget* window, ContentFolder* folder, const QMimeData* data, Qt::DropAction action);
 

@@ -18,7 +18,7 @@ constexpr int kImportFrames = 255;
 constexpr int kStillFrameMs = 0;
 
 template <class Dialog, class Image>
-bool RunImportDialog(QWidget* parent, const QFileInfo& file, Image& image)
+PictureImportResult RunImportDialog(QWidget* parent, const QFileInfo& file, Image& image)
 {
     Dialog dialog(kImportFrames, &image, parent);
     dialog.SetTitle(file.fileName());
@@ -31,19 +31,19 @@ bool RunImportDialog(QWidget* parent, const QFileInfo& file, Image& image)
     }
     // A video may open yet yield no frame: there is nothing to import then.
     if (dialog.Store().FrameCount() == 0)
-        return false;
-    return dialog.exec() == QDialog::Accepted;
+        return PictureImportResult::Unreadable;
+    return dialog.exec() == QDialog::Accepted ? PictureImportResult::Imported : PictureImportResult::Declined;
 }
 
 } // namespace
 
-bool ImportPicture(QWidget* parent, const QFileInfo& file, Content& image)
+PictureImportResult ImportPicture(QWidget* parent, const QFileInfo& file, Content& image)
 {
     if (auto* brevant = qobject_cast<BrevantImage*>(&image))
         return RunImportDialog<BrevantImageImportDialog>(parent, file, *brevant);
     if (auto* cindral = qobject_cast<CindralImage*>(&image))
         return RunImportDialog<CindralImageImportDialog>(parent, file, *cindral);
-    return false;
+    return PictureImportResult::Declined;
 }
 
 void InstallPictureImport()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "content/policies/FamilyImport.h"
+
 class QFileInfo;
 class QWidget;
 class Content;
@@ -12,6 +14,7 @@ class Content;
 void InstallPictureImport();
 
 // The import itself, as installed: fills `image` (a blank BrevantImage or CindralImage)
-// from `file` through the import dialog over `parent`. False when the file holds no frame,
-// the image is of neither family, or the user cancels.
-bool ImportPicture(QWidget* parent, const QFileInfo& file, Content& image);
+// from `file` through the import dialog over `parent`. Unreadable when the file holds no
+// frame that can be read; Declined when the image is of neither family or the user cancels.
+// Shows no message of its own: the drop that asked says what could not be read.
+PictureImportResult ImportPicture(QWidget* parent, const QFileInfo& file, Content& image);

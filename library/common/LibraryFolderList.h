@@ -64,7 +64,7 @@ public:
         PolicyBase* policy = ChildPolicy(0);
         const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
         for (const QString& name : names) {
-            if (LibraryNames::Kept(name) == name && LibraryNames::Problem(name).isEmpty())
+            if (LibraryNames::KeptWhole(name))
                 children_.append(node_.MakeChild(name, policy));
         }
     }

@@ -85,7 +85,7 @@ public:
             dir.entryList({QStringLiteral("*.bvi"), QStringLiteral("*.cdli")}, QDir::Files, QDir::Name);
         for (const QString& file : files) {
             const QString name = QFileInfo(file).completeBaseName();
-            if (!LibraryNames::Problem(name).isEmpty())
+            if (!LibraryNames::KeptWhole(name))
                 continue;
             std::unique_ptr<Content> image = LoadImage(dir.absoluteFilePath(file));
             if (!image) {

@@ -262,6 +262,7 @@ TEST(ContentFolder, MovesStayInOneTreeAndNeverIntoTheMovedFolder)
     EXPECT_FALSE(b->CanMoveFolderHere(a)) << "below itself";
     EXPECT_TRUE(c->CanMoveFolderHere(a));
     EXPECT_TRUE(root.CanMoveFolderHere(b));
+    EXPECT_FALSE(root.CanMoveFolderHere(a)) << "already here";
     EXPECT_FALSE(elsewhere->CanMoveFolderHere(a)) << "another tree";
     EXPECT_FALSE(c->CanMoveFolderHere(nullptr));
 

@@ -5,6 +5,7 @@
 #include "images/CindralImage.h"
 #include "tests/content/MemoryFolders.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -302,8 +303,12 @@ TEST(PolicyFolder, MovesStayBetweenFoldersOfOnePolicy)
     EXPECT_FALSE(cindral->CanMoveContentHere(image)) << "a move never converts";
     EXPECT_FALSE(package->CanMoveFolderHere(package)) << "not into itself";
 
+    // Folders, like contents, by the policy of the folder they leave.
+    MemoryFolder* sameFamily = root.AddFolder(QStringLiteral("R"), 0, BREVANTContentPackagePolicy::Instance());
+    EXPECT_TRUE(sameFamily->CanMoveFolderHere(brevantA)) << "between packages of one family";
+    EXPECT_FALSE(package->CanMoveFolderHere(brevantA)) << "already there";
     MemoryFolder* otherPackage = root.AddFolder(QStringLiteral("Q"), 0, CINDRALContentPackagePolicy::Instance());
-    EXPECT_FALSE(otherPackage->CanMoveFolderHere(brevantA)) << "the moved folder's policy differs";
+    EXPECT_FALSE(otherPackage->CanMoveFolderHere(brevantA)) << "a package of the other family";
 
     EXPECT_FALSE(brevantA->ConflictsFor(image, QStringLiteral("img"), 0)) << "a child never clashes with itself";
     EXPECT_TRUE(brevantA->Conflicts(QStringLiteral("img"), 0));
@@ -359,7 +364,9 @@ TEST(FamilyImport, ProbesLoadsConvertsAndHandsPicturesToTheImporter)
     QStringList asked;
     SetPictureImporter([&](QWidget*, const QFileInfo& file, Content& image) {
         asked << file.fileName();
-        return dynamic_cast<BrevantImage*>(&image) != nullptr && file.suffix() != QStringLiteral("png");
+        return dynamic_cast<BrevantImage*>(&image) != nullptr && file.suffix() != QStringLiteral("png")
+                   ? PictureImportResult::Imported
+                   : PictureImportResult::Declined;
     });
     imported = brevantFolder.ImportFileFor(nullptr, upper);
     ASSERT_EQ(imported.size(), 1);
@@ -368,4 +375,31 @@ TEST(FamilyImport, ProbesLoadsConvertsAndHandsPicturesToTheImporter)
     EXPECT_TRUE(brevantFolder.ImportFileFor(nullptr, dir.filePath(QStringLiteral("cancelled.png"))).isEmpty());
     SetPictureImporter({});
     EXPECT_EQ(asked, QStringList({"Loud.CDLI", "cancelled.png"}));
+}
+
+TEST(FamilyImport, WhatCannotBeReadIsNotedForTheCallerAndACancelIsNot)
+{
+    QTemporaryDir dir;
+    MemoryFolder brevantFolder(BREVANTContentFolderPolicy::Instance());
+    const QString broken = dir.filePath(QStringLiteral("Broken.cdli"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not an image");
+    file.close();
+    const QString notes = dir.filePath(QStringLiteral("notes.txt"));
+    SetPictureImporter([](QWidget*, const QFileInfo& file, Content&) {
+        return file.suffix() == QStringLiteral("txt") ? PictureImportResult::Unreadable
+                                                      : PictureImportResult::Declined;
+    });
+
+    UnreadableImports outer;
+    {
+        UnreadableImports unreadable;
+        for (const QString& path : {broken, notes, dir.filePath(QStringLiteral("cancelled.png"))})
+            EXPECT_TRUE(brevantFolder.ImportFileFor(nullptr, path).isEmpty()) << path.toStdString();
+        EXPECT_EQ(unreadable.Files(), QStringList({broken, notes}));
+    }
+    EXPECT_TRUE(brevantFolder.ImportFileFor(nullptr, notes).isEmpty());
+    SetPictureImporter({});
+    EXPECT_EQ(outer.Files(), QStringList{notes}) << "noted with the innermost collector only";
 }

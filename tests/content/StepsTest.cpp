@@ -12,6 +12,8 @@ namespace {
 using Answer = MemoryFolder::Answer;
 // Unique names and addresses in 1-7: small enough to fill.
 using SmallFolderPolicy = ContentPolicy<UniqueFilenamePolicy>::Combine<UniqueDMXChannelPolicy<1, 7>>;
+// Unique names, every child at the only address 0: the packages of the library root.
+using NamesAtZeroPolicy = ContentPolicy<UniqueFilenamePolicy>::Combine<UniqueDMXChannelPolicy<0, 0>>;
 
 // Every step, run against folders that answer at once and against folders that answer
 // later from the link thread.
@@ -214,6 +216,17 @@ TEST(FitNameAndAddress, FitsTheRangeAndResolvesClashes)
         EXPECT_FALSE(FitNameAndAddress(&full, 0, name, address, &feedback));
         EXPECT_EQ(feedback.Texts(FeedbackError), QStringList{"No free address left in Full for " + name});
     }
+
+    // Where every child stands at the only address, the name alone settles a clash.
+    MemoryFolder root(NamesAtZeroPolicy::Instance(), QStringLiteral("Root"));
+    root.AddContent(QStringLiteral("My Show"));
+    root.AddContent(QStringLiteral("My Show (2)"));
+    QString name = QStringLiteral("My Show");
+    int address = 0;
+    FeedbackRecorder feedback;
+    EXPECT_TRUE(FitNameAndAddress(&root, 0, name, address, &feedback)) << feedback.Texts().join('\n').toStdString();
+    EXPECT_EQ(name, QStringLiteral("My Show (3)"));
+    EXPECT_EQ(address, 0);
 }
 
 TEST(KindIndex, FindsTheKindWhoseChildPolicyTheNodeHolds)

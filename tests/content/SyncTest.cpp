@@ -269,6 +269,20 @@ TEST_P(Sync, AReadableEmptySourceEmptiesTheTargets)
     EXPECT_TRUE(operation.Succeeded());
 }
 
+TEST_P(Sync, TheSourceAmongTheTargetsIsLeftOutAndTheOthersAreCloned)
+{
+    MemoryFolder* inside = source.AddFolder(QStringLiteral("Inside"), 1);
+    auto target = Target("T");
+    EXPECT_EQ(Run({&source, target.get(), inside}), 0);
+    EXPECT_EQ(operation.Title(), QStringLiteral("Cloning Stock to 1 location(s)"));
+    EXPECT_EQ(feedback.Texts(FeedbackWarning),
+              QStringList({"Left out Stock: the source of a clone can't also be its destination",
+                           "Left out Inside: the source of a clone can't also be its destination"}));
+    EXPECT_TRUE(feedback.Texts(FeedbackError).isEmpty());
+    EXPECT_EQ(target->Log().Lines(), QStringList{"create T/Inside@1"});
+    EXPECT_EQ(source.ChildCount(), 1);
+}
+
 TEST_P(Sync, ANestedTargetChangesNothing)
 {
     MemoryFolder* inside = source.AddFolder(QStringLiteral("Inside"), 1);

@@ -841,6 +841,37 @@ TEST_F(FixtureTreeEndToEnd, AFixtureThatLeavesTheCloneStreamMissesTheFileAndTheC
     EXPECT_TRUE(outcome.log.contains(QStringLiteral("Device 0x7ff000000102 did not take Dawn")));
 }
 
+TEST_F(FixtureTreeEndToEnd, AFixtureTickedAsItsOwnCloneDestinationIsLeftOutAndTheOthersAreCloned)
+{
+    AddSimFolder(k101, 45, "Shows", {{3, "Dawn", 0xA000'0031, 2}});
+    QelRDMContentFolder* shows = UserFolder(k101, 45);
+    ASSERT_TRUE(shows);
+    shows->LoadContent();
+    Drain();
+    ASSERT_FALSE(shows->HasNotLoadedContent());
+    const QByteArray record = SimRecord(k101, 45, 3);
+
+    ContentSyncOperation clone;
+    clone.SetSource(UserGroup(k101));
+    clone.SetTargets({UserGroup(k101), UserGroup(k102), UserGroup(k103)});
+    EXPECT_EQ(clone.Title(), QStringLiteral("Cloning User Content to 2 location(s)"));
+    MarkLine();
+    const Outcome outcome = RunThroughDialog(clone);
+    EXPECT_EQ(outcome.result, 0) << outcome.log.toStdString();
+    EXPECT_EQ(outcome.log.count(QStringLiteral("Left out User Content: the source of a clone can't also be its "
+                                               "destination")),
+              1)
+        << outcome.log.toStdString();
+    for (quint64 uid : {k102, k103}) {
+        EXPECT_EQ(SimRecord(uid, 45, 3), record) << std::hex << uid;
+        ASSERT_TRUE(UserFolder(uid, 45));
+        EXPECT_EQ(UserFolder(uid, 45)->GetName(), "Shows");
+    }
+    EXPECT_EQ(SimFolders(k101), QList<int>{45});
+    EXPECT_EQ(SimRecord(k101, 45, 3), record) << "the source is left as it was";
+    EXPECT_TRUE(LineRequests(qelpid::EraseFolder).isEmpty());
+}
+
 // ---- delete-all ----------------------------------------------------------------------
 
 TEST_F(FixtureTreeEndToEnd, DeletingAllUserContentRunsAsQueuedCommandsAndEmptiesTheUserGroups)

@@ -374,6 +374,27 @@ TEST_F(UserLibrary, AnItemOfTheSameNameReplacesTheOldOnlyOnceItIsWritten)
     EXPECT_EQ(Entries(Path(QStringLiteral("lib/P/F"))), (QStringList{"a.bvi", "config.xml"}));
 }
 
+TEST_F(UserLibrary, FilesWhoseNamesNoItemCanCarryStayUnlistedAndAnAddLeavesThemAlone)
+{
+    const QStringList longFiles{"ABCDEFGHIJKLMNOP-one.bvi", "ABCDEFGHIJKLMNOP-two.bvi"};
+    for (const QString& file : longFiles)
+        WriteImage<BrevantImage>(Path(QStringLiteral("lib/Q/G/") + file));
+    Open();
+    ContentLibraryFolder* g = FolderOf(QStringLiteral("Q"), QStringLiteral("G"));
+    EXPECT_EQ(Describe(g), QStringList{"g@5"});
+    EXPECT_TRUE(g->ChildrenRead()) << "nothing it lists is unread";
+
+    auto image = MakeImage<BrevantImage>(QStringLiteral("ABCDEFGHIJKLMNOP"));
+    FeedbackRecorder feedback;
+    ASSERT_TRUE(g->AddChild({image.get()}, &feedback));
+    image.release();
+    EXPECT_TRUE(feedback.Texts(FeedbackWarning).isEmpty()) << feedback.Texts().join('\n').toStdString();
+    EXPECT_EQ(Describe(g), (QStringList{"g@5", "ABCDEFGHIJKLMNOP@0"}));
+    EXPECT_EQ(Entries(Path(QStringLiteral("lib/Q/G"))),
+              (QStringList{"ABCDEFGHIJKLMNOP-one.bvi", "ABCDEFGHIJKLMNOP-two.bvi", "ABCDEFGHIJKLMNOP.bvi", "config.xml",
+                           "g.bvi"}));
+}
+
 TEST_F(UserLibrary, AnAddThatStopsUndoesItsOwnFiles)
 {
     Open();

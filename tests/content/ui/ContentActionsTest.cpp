@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLineEdit>
@@ -102,6 +103,22 @@ void ChooseFile(ModalDialogDriver& dialogs, const QString& path)
     });
 }
 
+// Triggers `action` (an export or an import), picking `path` in its file dialog.
+void TriggerWithFile(QAction& action, const QString& path)
+{
+    ModalDialogDriver dialogs;
+    ChooseFile(dialogs, path);
+    action.trigger();
+}
+
+// Exports `package` through its action to `archive`, making the archive's folder first.
+void ExportTo(QWidget* window, ContentFolder* package, const QString& archive)
+{
+    QDir().mkpath(QFileInfo(archive).path());
+    ContentFolderExportAction exportPackage(window, package);
+    TriggerWithFile(exportPackage, archive);
+}
+
 } // namespace
 
 TEST_F(ContentActionsTest, TheMenusOfferWhatTheTargetsAllow)
@@ -161,6 +178,26 @@ TEST_F(ContentActionsTest, ACutPastedIntoAnotherFolderMovesAndLeavesTheClipboard
     EXPECT_EQ(Describe(trees_), QStringList{"Sky@1"});
     const QMimeData* left = QGuiApplication::clipboard()->mimeData();
     EXPECT_FALSE(left && left->hasFormat(ContentSourceMimeType)) << "the moved original took its payload along";
+    EXPECT_EQ(confirmer.confirmed, 0);
+}
+
+TEST_F(ContentActionsTest, AFolderCutFromOnePackagePastedIntoAnotherOfItsFamilyMoves)
+{
+    OperationConfirmer confirmer;
+    ASSERT_TRUE(library_->CreateFolder("Other", 0, 0, nullptr));
+    auto* other = static_cast<ContentFolder*>(ChildNamed(library_.get(), "Other"));
+    ContentBaseCutAction(&window_, {shows_}).trigger();
+    ASSERT_TRUE(ContentFolderPasteAction::IsApplicable(other));
+    ContentFolderPasteAction(&window_, other).trigger();
+    library_test::DeleteLaterNodes();
+
+    EXPECT_EQ(Describe(show_), QStringList{"Trees@46"});
+    EXPECT_EQ(Describe(other), QStringList{"Shows@45"});
+    EXPECT_EQ(Describe(static_cast<ContentFolder*>(ChildNamed(other, "Shows"))), (QStringList{"Sky@1", "Rain@2"}));
+    EXPECT_EQ(library_test::Entries(Path("lib/Show")), (QStringList{"Trees", "config.xml"}));
+    EXPECT_EQ(library_test::Entries(Path("lib/Other/Shows")), (QStringList{"Rain.bvi", "Sky.bvi", "config.xml"}));
+    const QMimeData* left = QGuiApplication::clipboard()->mimeData();
+    EXPECT_FALSE(left && left->hasFormat(ContentSourceMimeType)) << "the moved folder took its payload along";
     EXPECT_EQ(confirmer.confirmed, 0);
 }
 
@@ -277,6 +314,92 @@ TEST_F(ContentActionsTest, ExportWritesAPackageThatImportBringsBack)
     EXPECT_EQ(Describe(&second), QStringList{"Show@0"});
     EXPECT_EQ(Describe(static_cast<ContentFolder*>(second.Child(0))), (QStringList{"Shows@45", "Trees@46"}));
     EXPECT_EQ(ScopedPreferences()->LastPath(Preferences::kContentFolderImport), Path("out"));
+}
+
+TEST_F(ContentActionsTest, APackageImportedUnderATakenNameComesInUnderTheNextFreeName)
+{
+    OperationConfirmer confirmer;
+    const QString archive = Path("out/Show.qelpkg");
+    ExportTo(&window_, show_, archive);
+    ASSERT_TRUE(QFile::exists(archive));
+
+    ContentFolderImportAction import(&window_, library_.get());
+    TriggerWithFile(import, archive);
+    TriggerWithFile(import, archive);
+    EXPECT_EQ(confirmer.confirmed, 0) << "both imports succeeded";
+    const QStringList packages{"Show@0", "Show (2)@0", "Show (3)@0"};
+    ASSERT_EQ(Describe(library_.get()), packages);
+    for (const QString name : {"Show (2)", "Show (3)"}) {
+        EXPECT_EQ(Describe(static_cast<ContentFolder*>(ChildNamed(library_.get(), name))),
+                  (QStringList{"Shows@45", "Trees@46"}));
+        EXPECT_EQ(library_test::Entries(Path("lib/" + name)), (QStringList{"Shows", "Trees", "config.xml"}));
+        EXPECT_EQ(library_test::Entries(Path("lib/" + name + "/Shows")),
+                  (QStringList{"Rain.bvi", "Sky.bvi", "config.xml"}));
+    }
+    ContentLibraryRoot again(Path("lib"));
+    EXPECT_EQ(Describe(&again), packages);
+}
+
+TEST_F(ContentActionsTest, ExportReplacesAFileNamedWithoutItsSuffixOnlyWhenTheUserAgrees)
+{
+    OperationConfirmer confirmer;
+    const QString archive = Path("out/Show.qelpkg");
+    ExportTo(&window_, show_, archive);
+    const QByteArray first = library_test::ReadBytes(archive);
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_TRUE(show_->CreateFolder("Extra", 47, 0, nullptr));
+    ContentFolderExportAction exportShow(&window_, show_);
+
+    // "Show" typed: the file it means exists, and the user keeps it.
+    QStringList asked;
+    const auto answer = [&](QMessageBox::StandardButton button) {
+        return [&asked, button](QMessageBox* box) {
+            asked << box->text();
+            box->button(button)->click();
+        };
+    };
+    {
+        ModalDialogDriver dialogs;
+        ChooseFile(dialogs, Path("out/Show"));
+        dialogs.Then<QMessageBox>(answer(QMessageBox::No));
+        dialogs.Then<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+        exportShow.trigger();
+        EXPECT_TRUE(dialogs.Done());
+    }
+    EXPECT_EQ(asked, QStringList{"Show.qelpkg already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(library_test::ReadBytes(archive), first);
+    EXPECT_FALSE(QFile::exists(Path("out/Show")));
+
+    // Agreed: replaced.
+    asked.clear();
+    {
+        ModalDialogDriver dialogs;
+        ChooseFile(dialogs, Path("out/Show"));
+        dialogs.Then<QMessageBox>(answer(QMessageBox::Yes));
+        exportShow.trigger();
+        EXPECT_TRUE(dialogs.Done());
+    }
+    EXPECT_EQ(asked.size(), 1);
+    QProcess tar;
+    tar.start("tar", {"-tzf", archive});
+    ASSERT_TRUE(tar.waitForFinished());
+    EXPECT_TRUE(QString::fromUtf8(tar.readAllStandardOutput()).contains("Extra/"));
+
+    // A name with a dot of its own gets the suffix too, and is asked about as well.
+    asked.clear();
+    ASSERT_TRUE(QFile::copy(archive, Path("out/My.Show.qelpkg")));
+    const QByteArray kept = library_test::ReadBytes(Path("out/My.Show.qelpkg"));
+    {
+        ModalDialogDriver dialogs;
+        ChooseFile(dialogs, Path("out/My.Show"));
+        dialogs.Then<QMessageBox>(answer(QMessageBox::No));
+        exportShow.trigger();
+        EXPECT_TRUE(dialogs.Done());
+    }
+    EXPECT_EQ(asked, QStringList{"My.Show.qelpkg already exists.\nDo you want to replace it?"});
+    EXPECT_EQ(library_test::ReadBytes(Path("out/My.Show.qelpkg")), kept);
+    EXPECT_FALSE(QFile::exists(Path("out/My.Show")));
+    EXPECT_EQ(confirmer.confirmed, 0);
 }
 
 TEST_F(ContentActionsTest, AnImageExportsToAGifOrSaysItCannot)

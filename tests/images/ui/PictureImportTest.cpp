@@ -14,6 +14,7 @@
 #include "tests/images/ui/DialogTestSupport.h"
 
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
 #include <QPushButton>
@@ -185,7 +186,7 @@ TEST_F(PictureImport, AClipGivesOneStoredFramePerVideoFrame)
     EXPECT_EQ(total, 1500);
 }
 
-TEST_F(PictureImport, AFileWithoutAFrameOpensNoDialogAndGivesNoImage)
+TEST_F(PictureImport, AFileWithoutAFrameOpensNoImportDialogAndTheDropSaysItCouldNotBeImported)
 {
     // An mp4 whose header (moved to the front) is whole but whose frames are cut away.
     QString error;
@@ -208,15 +209,39 @@ TEST_F(PictureImport, AFileWithoutAFrameOpensNoDialogAndGivesNoImage)
     text.write("not a picture");
     text.close();
 
-    ModalDialogDriver driver;
+    QFile damaged(Path("damaged.bvi"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("no image record");
+    damaged.close();
+
+    // Every dialog that opens: its kind, title and text. Only the drop's warning may.
     QStringList opened;
-    driver.Then<QDialog>([&](QDialog* dialog) {
-        opened << dialog->windowTitle();
+    const auto record = [&](QDialog* dialog) {
+        const auto* box = qobject_cast<QMessageBox*>(dialog);
+        opened << (box ? QStringLiteral("warning %1: %2").arg(box->windowTitle(), box->text())
+                       : QStringLiteral("dialog ") + dialog->windowTitle());
         dialog->reject();
-    });
-    for (const char* name : {"cut.mp4", "notes.txt", "missing.png"})
+    };
+    for (const char* name : {"cut.mp4", "notes.txt", "missing.png", "damaged.bvi"}) {
+        opened.clear();
+        ModalDialogDriver driver;
+        driver.Then<QDialog>(record);
         EXPECT_TRUE(Drop(brevant_, Path(QString::fromLatin1(name))).isEmpty()) << name;
-    EXPECT_TRUE(opened.isEmpty()) << opened.join(", ").toStdString();
+        EXPECT_EQ(opened, QStringList{QStringLiteral("warning Import Failed: \"%1\" could not be imported: the file is "
+                                                     "of a kind that can't be read, or it is damaged.")
+                                          .arg(QString::fromLatin1(name))});
+    }
+    EXPECT_EQ(brevant_->ChildCount(), 0);
+
+    // Dropped together: one warning names them all.
+    opened.clear();
+    ModalDialogDriver driver;
+    driver.Then<QDialog>(record);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(Path("notes.txt")), QUrl::fromLocalFile(Path("cut.mp4"))});
+    EXPECT_FALSE(ContentDrop::Drop(&window_, brevant_, &data, Qt::CopyAction));
+    EXPECT_EQ(opened, QStringList{"warning Import Failed: These files could not be imported: they are of a kind that "
+                                  "can't be read, or they are damaged.\n\ncut.mp4\nnotes.txt"});
     EXPECT_EQ(brevant_->ChildCount(), 0);
 }
 
@@ -247,6 +272,6 @@ TEST_F(PictureImport, OnlyImagesOfTheTwoFamiliesAreFilled)
         opened = true;
         dialog->reject();
     });
-    EXPECT_FALSE(ImportPicture(&window_, QFileInfo(path), other));
+    EXPECT_EQ(ImportPicture(&window_, QFileInfo(path), other), PictureImportResult::Declined);
     EXPECT_FALSE(opened);
 }
