@@ -9,11 +9,33 @@
 
 #include <QMessageBox>
 
+namespace {
+
+QString SharedNumbersText(const std::vector<int>& shared)
+{
+    QStringList numbers;
+    for (int num : shared)
+        numbers << QString::number(num);
+    const QString text = shared.size() == 1
+                             ? MosavraDialog::tr("More than one fixture has the Mosavra address %1.")
+                             : MosavraDialog::tr("More than one fixture has each of the Mosavra addresses %1.");
+    return text.arg(numbers.join(QLatin1String(", "))) + QLatin1Char(' ') +
+           MosavraDialog::tr("Give each fixture an address of its own (Renumber); nothing was exported.");
+}
+
+} // namespace
+
 void MosavraDialog::onCreateMosavra()
 {
     const MosavraTypes::Template* t = currentTemplate_;
     if (!t || t->fixtures.empty() || !HasMedia())
         return;
+    // A templates file may hold fixtures of one number, whose images would replace each
+    // other in the collage.
+    if (const std::vector<int> shared = t->SharedNumbers(); !shared.empty()) {
+        ReportError(SharedNumbersText(shared));
+        return;
+    }
     const QString title = t->fixtureType == MosavraTypes::kCindral ? tr("Create Cindral Mosavra")
                                                                    : tr("Create BREVANT Mosavra");
     // Sampled once per export: a retry under another name reuses the images.

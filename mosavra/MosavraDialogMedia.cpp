@@ -112,7 +112,8 @@ void MosavraDialog::onNewMedia()
     {
         const QSignalBlocker quiet(sampleSizeSlider_);
         sampleSizeSlider_->setRange(std::min(kMinSampleSlider, maximum), maximum);
-        sampleSizeSlider_->setValue(kDefaultSampleSlider);
+        // The current template's own sample size, as near as the new range allows.
+        sampleSizeSlider_->setValue(currentTemplate_ ? currentTemplate_->sample : kDefaultSampleSlider);
     }
     progressBar_->setValue(80);
 

@@ -34,6 +34,15 @@ double ZoomSide(int zoom)
     return zoom / 256.0;
 }
 
+// A slider shows a template's value as near as its range allows (before media the Sample
+// Size range is 10 only); the template takes the slider's value only once the user has
+// moved it elsewhere, so a value the range cannot show yet is kept, not cut.
+void TakeMovedValue(const QSlider* slider, int& kept)
+{
+    if (slider->value() != std::clamp(kept, slider->minimum(), slider->maximum()))
+        kept = slider->value();
+}
+
 } // namespace
 
 void MosavraDialog::addFixture()
@@ -401,8 +410,8 @@ FixtureSampling::Settings MosavraDialog::SamplingSettings() const
 void MosavraDialog::onSettingsChange()
 {
     if (currentTemplate_) {
-        currentTemplate_->zoom = sampleZoomSlider_->value();
-        currentTemplate_->sample = sampleSizeSlider_->value();
+        TakeMovedValue(sampleZoomSlider_, currentTemplate_->zoom);
+        TakeMovedValue(sampleSizeSlider_, currentTemplate_->sample);
     }
     if (HasMedia()) {
         const OverrideCursorHelper wait;

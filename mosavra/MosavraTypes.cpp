@@ -3,16 +3,23 @@
 #include "content/Content.h"
 
 #include <algorithm>
+#include <map>
 
 namespace MosavraTypes {
 namespace {
+
+// The element that is `wanted`, or end().
+template <class T>
+auto FindOwned(const std::vector<std::unique_ptr<T>>& owned, const T* wanted)
+{
+    return std::find_if(owned.begin(), owned.end(), [wanted](const auto& held) { return held.get() == wanted; });
+}
 
 // Removes and destroys the element that is `victim`; false when none is.
 template <class T>
 bool EraseOwned(std::vector<std::unique_ptr<T>>& owned, const T* victim)
 {
-    const auto it =
-        std::find_if(owned.begin(), owned.end(), [victim](const auto& held) { return held.get() == victim; });
+    const auto it = FindOwned(owned, victim);
     if (it == owned.end())
         return false;
     owned.erase(it);
@@ -48,6 +55,30 @@ int Template::NextFixtureNumber() const
     for (const auto& fixture : fixtures)
         highest = std::max(highest, fixture->num);
     return highest + 1;
+}
+
+bool Template::NumberTakenByOther(const Fixture* fixture, int num) const
+{
+    return std::any_of(fixtures.begin(), fixtures.end(),
+                       [&](const auto& other) { return other.get() != fixture && other->num == num; });
+}
+
+std::vector<int> Template::SharedNumbers() const
+{
+    std::map<int, int> counts;
+    for (const auto& fixture : fixtures)
+        ++counts[fixture->num];
+    std::vector<int> shared;
+    for (const auto& [num, count] : counts) {
+        if (count > 1)
+            shared.push_back(num);
+    }
+    return shared;
+}
+
+bool Template::Holds(const Fixture* fixture) const
+{
+    return FindOwned(fixtures, fixture) != fixtures.end();
 }
 
 void Template::CopyFixturesFrom(const Template& other)

@@ -76,6 +76,13 @@ struct Template
 
     // One more than the highest fixture number; 1 for a template without fixtures.
     int NextFixtureNumber() const;
+    // Whether a fixture of this template other than `fixture` has the number `num`.
+    bool NumberTakenByOther(const Fixture* fixture, int num) const;
+    // The numbers that more than one fixture has, ascending. An export names each image
+    // after its fixture's number, so these would make images that replace each other.
+    std::vector<int> SharedNumbers() const;
+    // Whether `fixture` is one of this template's.
+    bool Holds(const Fixture* fixture) const;
     // Appends an unselected copy of every fixture of `other`, in order.
     void CopyFixturesFrom(const Template& other);
     // Removes and destroys `fixture` (with its preview image); false when it is not one

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -15,6 +16,7 @@ using namespace CanvasGeometry;
 namespace {
 
 // Numbers a fixture can be given from its menu.
+constexpr quint16 kMinFixtureNumber = 1;
 constexpr quint16 kMaxFixtureNumber = 512;
 
 int RingCount(MosavraTypes::FixtureFamily family)
@@ -146,12 +148,27 @@ void MosavraWidget::ShowFixtureMenu(Fixture* f, QPoint globalPos)
     if (chosen == remove) {
         emit onFixtureDeleted(f);
     } else if (chosen == renumber) {
-        NumberDialog dialog(f->num, tr("Mosavra Address:"), this, kMaxFixtureNumber);
-        if (dialog.exec() == QDialog::Accepted) {
-            f->num = dialog.GetNumber();
-            emit onFixtureRenumbered(f);
-        }
+        Renumber(f);
     }
+}
+
+void MosavraWidget::Renumber(Fixture* f)
+{
+    NumberDialog dialog(f->num, tr("Mosavra Address:"), this, kMaxFixtureNumber, kMinFixtureNumber);
+    // The dialog's event loop may have taken the fixture away.
+    if (dialog.exec() != QDialog::Accepted || !template_ || !template_->Holds(f))
+        return;
+    const int number = dialog.GetNumber();
+    // The export names each image after its fixture's number: two fixtures of one number
+    // would leave one image.
+    if (template_->NumberTakenByOther(f, number)) {
+        QMessageBox::warning(this, tr("Renumber"),
+                             tr("Another fixture of this template already has the Mosavra address %1.").arg(number),
+                             QMessageBox::Ok);
+        return;
+    }
+    f->num = number;
+    emit onFixtureRenumbered(f);
 }
 
 void MosavraWidget::mouseMoveEvent(QMouseEvent* event)

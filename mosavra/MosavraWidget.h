@@ -107,6 +107,8 @@ private:
     // The fixture under a point, the selected ones first.
     MosavraTypes::Fixture* FixtureUnder(QPointF p) const;
     void ShowFixtureMenu(MosavraTypes::Fixture* f, QPoint globalPos);
+    // Asks for the fixture's new number; one that another fixture has is refused.
+    void Renumber(MosavraTypes::Fixture* f);
     void UpdateHoverCursor(QPointF p);
     void PaintGrid(QPainter& painter, int divisions) const;
     void PaintFixture(QPainter& painter, MosavraTypes::Fixture& fixture, const MosavraCanvasHost::Options& options);

@@ -4,14 +4,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-NumberDialog::NumberDialog(int value, const QString& caption, QWidget* parent, quint16 maximum)
+NumberDialog::NumberDialog(int value, const QString& caption, QWidget* parent, quint16 maximum, quint16 minimum)
     : LineEditDialog(caption, QString::number(value, 10), parent)
 {
     // Plain digits whatever the user's locale: GetNumber reads base 10 without group
     // separators, so a "1.000" the locale would admit must not be accepted as 0.
     QLocale plain = QLocale::c();
     plain.setNumberOptions(QLocale::RejectGroupSeparator);
-    auto* validator = new QIntValidator(0, maximum, this);
+    auto* validator = new QIntValidator(minimum, maximum, this);
     validator->setLocale(plain);
     Edit()->setValidator(validator);
 

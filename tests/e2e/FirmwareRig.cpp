@@ -42,6 +42,15 @@ void FirmwareRigTest::Boot(const QString& fixtures)
     RegisterFirmware();
 }
 
+void FirmwareRigTest::BootDemoRig()
+{
+    QFile rig(QStringLiteral(VELMORA_DEMO_RIG));
+    ASSERT_TRUE(rig.open(QIODevice::ReadOnly));
+    BootRig(rig.readAll().constData());
+    RegisterQelFamilies();
+    RegisterFirmware();
+}
+
 bool FirmwareRigTest::RunRegistryDiscovery()
 {
     bool done = false, success = false;

@@ -37,6 +37,8 @@ protected:
     // BootFixtures, then what the program registers at start-up: the LED families
     // (RegisterQelFamilies) and the firmware library (RegisterFirmware).
     void Boot(const QString& fixtures);
+    // The same for the demo rig (sim/rigs/demo.json), as `make run` boots it.
+    void BootDemoRig();
     // A discovery queued through the registry; true when it completed with success.
     bool RunRegistryDiscovery();
     // Queues the upgrade of `devices` from `file` through the registry, with `upgrade` as

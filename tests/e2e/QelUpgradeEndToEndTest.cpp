@@ -4,8 +4,6 @@
 // the widget transport, qex_usb, the simulated widget and line, to the simulated
 // fixtures' boards and content stores.
 #include "firmware/QelUpgradeCommand.h"
-#include "firmware/RegisterFirmware.h"
-#include "fixtures/QelFamilies.h"
 #include "fixtures/QelRDM.h"
 #include "link/devices/DeviceManager.h"
 #include "platform/system/Clock.h"
@@ -15,7 +13,6 @@
 #include "tests/link/PollUntil.h"
 #include "tools/firmware_packages/FirmwarePackages.h"
 
-#include <QFile>
 #include <QPointer>
 
 namespace {
@@ -252,11 +249,7 @@ TEST_F(QelUpgradeEndToEnd, AFixtureDroppedWhileItsUpgradeWaitsIsNeverTouched)
 // at once, from the package as the tools make it, and show the package's versions after.
 TEST_F(QelUpgradeEndToEnd, TheDemoRigsFixturesTakeTheSamplePackage)
 {
-    QFile rig(QStringLiteral(VELMORA_DEMO_RIG));
-    ASSERT_TRUE(rig.open(QIODevice::ReadOnly));
-    BootRig(rig.readAll().constData());
-    RegisterQelFamilies();
-    RegisterFirmware();
+    BootDemoRig();
     ASSERT_TRUE(RunRegistryDiscovery());
     Device* left = Registered(kStageLeft);
     Device* right = Registered(kStageRight);

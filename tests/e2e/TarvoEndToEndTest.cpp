@@ -18,7 +18,9 @@
 #include "tests/link/DiscoveryTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
+#include "tools/lamp_firmware/LampFirmware.h"
 
+#include <QFile>
 #include <QStandardItemModel>
 #include <QThread>
 
@@ -125,6 +127,17 @@ protected:
         return packets;
     }
 
+    // The device view's table of `device`: value by label.
+    static QMap<QString, QString> TableRows(Device& device)
+    {
+        QStandardItemModel model;
+        device.BuildParameterTable(&model);
+        QMap<QString, QString> rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows.insert(model.data(model.index(row, 0)).toString(), model.data(model.index(row, 1)).toString());
+        return rows;
+    }
+
     RecordingFeedback feedback;
     QList<Device*> found;  // owned
 };
@@ -213,11 +226,7 @@ TEST_F(TarvoEndToEnd, ALampsRecordsReachItsTable)
     ASSERT_TRUE(RunRegistryDiscovery());
     auto* lamp = qobject_cast<TarvoDevice*>(DeviceManager::Instance()->FindDevice(kLamp));
     ASSERT_TRUE(lamp);
-    QStandardItemModel model;
-    lamp->BuildParameterTable(&model);
-    QMap<QString, QString> rows;
-    for (int row = 0; row < model.rowCount(); ++row)
-        rows.insert(model.data(model.index(row, 0)).toString(), model.data(model.index(row, 1)).toString());
+    const QMap<QString, QString> rows = TableRows(*lamp);
     EXPECT_EQ(rows.value("Model"), "TS-700 Spot");
     EXPECT_EQ(rows.value("Address"), "42");
     EXPECT_EQ(rows.value("Software Version"), "v334");
@@ -314,6 +323,31 @@ TEST_F(TarvoEndToEnd, ALampIsUpgradedFromAFileThatEndsInItsLastPacket)
     EXPECT_TRUE(texts.contains(" 1 device(s) out of 1 verified."));
     EXPECT_TRUE(upgrade.Texts(FeedbackError).isEmpty()) << upgrade.Texts(FeedbackError).join('\n').toStdString();
     EXPECT_EQ(upgrade.ends, QStringList({"FinishedFirmwareUpgrade", "Finished(1)"}));
+}
+
+// The demo rig's TM-330 takes the image that `make run` stages for its model, and the next
+// discovery shows the version that image carries ("2.1.0", reported as v210).
+TEST_F(TarvoEndToEnd, TheDemoRigsLampShowsItsNewVersionAfterAnUpgrade)
+{
+    constexpr quint32 kDemoTm330 = 0x10203041;
+    BootDemoRig();
+    ASSERT_TRUE(RunRegistryDiscovery());
+    Device* lamp = DeviceManager::Instance()->FindDevice(kDemoTm330);
+    ASSERT_TRUE(lamp);
+    ASSERT_EQ(lamp->GetModelName(), "TM-330 Mini Spot");
+    ASSERT_EQ(TableRows(*lamp).value("Software Version"), "v192");
+
+    const QString staged = QStringLiteral(VELMORA_RUN_FIRMWARE_DIR "/") + lamp_firmware::FileName(kSkippingRow);
+    ASSERT_TRUE(QFile::exists(staged)) << staged.toStdString();
+    Upgrade({lamp}, staged);
+    EXPECT_TRUE(upgrade.Texts().contains(" 1 device(s) out of 1 verified."))
+        << upgrade.Texts().join('\n').toStdString();
+
+    ASSERT_TRUE(RunRegistryDiscovery());
+    EXPECT_EQ(DeviceManager::Instance()->FindDevice(kDemoTm330), lamp) << "the view's device stays";
+    EXPECT_EQ(lamp->GetSoftwareVersion().toStdString(), "v210");
+    EXPECT_EQ(TableRows(*lamp).value("Software Version").toStdString(), "v210");
+    EXPECT_EQ(TableRows(*lamp).value("Build Status").toStdString(), "Beta") << "the rig's build status stays";
 }
 
 // A model with the blank rule leaves the all-0xFF packets out; they count in the checksum

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 
 using namespace creator_testing;
@@ -158,6 +159,41 @@ TEST_F(CreatorCanvasTest, DeleteRemovesTheSelectionAndRenumberTheFixtureUnderThe
     EXPECT_EQ(Dialog().CurrentFixture(), nullptr);
     EXPECT_EQ(Canvas()->CurrentFixture(), nullptr);
     EXPECT_EQ(Address(), "Selected Mosavra Address: N/A");
+}
+
+// Every fixture keeps a number of its own from 1 to 512: the export names its images
+// after them. A number that another fixture has is refused with a message naming it.
+TEST_F(CreatorCanvasTest, RenumberOffersOneTo512AndRefusesANumberInUse)
+{
+    Click(Canvas(), kSeventh);
+    for (const char* typed : {"2", "7", "512"}) {
+        SCOPED_TRACE(typed);
+        const bool taken = QByteArray(typed) == "2";
+        PopupMenuDriver menus;
+        menus.Choose("Renumber");
+        ModalDialogDriver driver;
+        driver.Then<NumberDialog>([typed](NumberDialog* d) {
+            auto* edit = d->findChild<QLineEdit*>("lineEdit");
+            edit->setText("0");
+            d->accept();
+            EXPECT_TRUE(d->isVisible()) << "0 is no Mosavra address";
+            edit->setText(typed);
+            d->accept();
+        });
+        if (taken) {
+            driver.Then<QMessageBox>([](QMessageBox* box) {
+                EXPECT_EQ(box->windowTitle(), "Renumber");
+                EXPECT_EQ(box->text(), "Another fixture of this template already has the Mosavra address 2.");
+                box->accept();
+            });
+        }
+        Press(Canvas(), kSeventh, Qt::RightButton);
+        Release(Canvas(), kSeventh);
+        EXPECT_TRUE(driver.Done());
+        EXPECT_EQ(F(2)->num, taken ? 7 : QByteArray(typed).toInt());
+    }
+    EXPECT_EQ(F(1)->num, 2);
+    EXPECT_EQ(Address(), "Selected Mosavra Address: 512");
 }
 
 TEST_F(CreatorCanvasTest, ALockedTemplateOffersNoMenuAndNoDrag)

@@ -220,3 +220,46 @@ TEST_F(CreatorExportTest, NothingIsMadeWhenNoFixtureLiesOnTheMediaOrTheLibraryRe
     EXPECT_TRUE(cancelled.Done());
     EXPECT_EQ(MosavraContentLibraryRoot::Instance()->Package(0)->ChildCount(), 0);
 }
+
+// A templates file may give two fixtures one number; their images would replace each other
+// in the collage. The export refuses, naming the numbers, before it asks for a name.
+TEST_F(CreatorExportTest, AnExportRefusesFixturesThatShareANumber)
+{
+    const struct
+    {
+        const char* nums;
+        const char* message;
+    } cases[] = {
+        {"3 3 7", "More than one fixture has the Mosavra address 3. Give each fixture an address of its own "
+                  "(Renumber); nothing was exported."},
+        {"5 3 5 7 3", "More than one fixture has each of the Mosavra addresses 3, 5. Give each fixture an address "
+                      "of its own (Renumber); nothing was exported."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nums);
+        QByteArray fixtures;
+        for (const QByteArray& num : QByteArray(c.nums).split(' '))
+            fixtures += R"(<fixture pos="0.5 0.5" scale="0.125 0.125" num=")" + num + R"("/>)";
+        WriteTemplatesText(R"(<templates><template name="Shared" scale="0.25 0.25 0.5 0.5">)" + fixtures
+                           + "</template></templates>");
+        Open();
+        // A name of its own per case: a taken name would ask again.
+        const QString media = QString::fromLatin1(c.nums).remove(' ') + QStringLiteral(".png");
+        ASSERT_TRUE(Dialog().OpenMedia(MakePicture(MediaFolder(), media, QSize(400, 200))));
+        SelectTemplateRow(0);
+        // Whatever opens is recorded and closed, so that a wrong turn cannot block.
+        QStringList opened;
+        ModalDialogDriver driver;
+        for (int i = 0; i < 3; ++i) {
+            driver.Then<QDialog>([&opened](QDialog* d) {
+                auto* box = qobject_cast<QMessageBox*>(d);
+                opened << d->windowTitle() + ": " + (box ? box->text() : QString());
+                d->accept();
+            });
+        }
+        ClickButton("createButton");
+        EXPECT_EQ(opened.join(" | ").toStdString(), std::string("Error: ") + c.message);
+        EXPECT_EQ(MosavraContentLibraryRoot::Instance()->Package(0)->ChildCount(), 0);
+        EXPECT_TRUE(QDir(mosavra_.filePath("BREVANT")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    }
+}

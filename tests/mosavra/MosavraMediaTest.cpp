@@ -98,6 +98,31 @@ TEST_F(CreatorMediaTest, TheSampleSizeRangeFollowsTheMediasShorterSide)
     }
 }
 
+// The Sample Size slider spans 10 only until media comes; a template's own sample size is
+// shown as near as the range allows and kept until the user moves the slider.
+TEST_F(CreatorMediaTest, ATemplatesSampleSizeIsKeptUntilTheUserMovesTheSlider)
+{
+    WriteTemplatesText(R"(<templates><template name="A" sample="40"/></templates>)");
+    Open();
+    SelectTemplateRow(0);
+    const MosavraTypes::Template* t = Dialog().CurrentTemplate();
+    EXPECT_EQ(t->sample, 40) << "selected before any media";
+    ClickButton("addFixtureButton"); // saves
+    EXPECT_TRUE(TemplatesText().contains(R"(sample="40")"));
+
+    ASSERT_TRUE(Dialog().OpenMedia(Picture("narrow.png", QSize(240, 90)))); // range 10-30
+    EXPECT_EQ(Slider("sampleSizeSlider")->value(), 30);
+    Slider("contrastSlider")->setValue(100);
+    EXPECT_EQ(t->sample, 40) << "other settings change nothing of it";
+
+    ASSERT_TRUE(Dialog().OpenMedia(Picture("wide.png", QSize(640, 480)))); // range 10-100
+    EXPECT_EQ(Slider("sampleSizeSlider")->value(), 40);
+    Slider("sampleSizeSlider")->setValue(25);
+    EXPECT_EQ(t->sample, 25);
+    ClickButton("addFixtureButton");
+    EXPECT_TRUE(TemplatesText().contains(R"(sample="25")"));
+}
+
 TEST_F(CreatorMediaTest, AStillPictureEnablesTheSettingsButNotPlayback)
 {
     Open();

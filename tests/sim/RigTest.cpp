@@ -98,6 +98,10 @@ TEST(Rig, TheDemoRigUsesTheStandardFixtureKinds)
     ASSERT_TRUE(stageLeft);
     EXPECT_EQ(stageLeft->Content().folders.size(), 4u);
     EXPECT_EQ(stageLeft->Content().folders[41].files[2].name, "Waves");
+    // The wizards name a fixture by its model and address: the two BREVANTs differ.
+    auto stageRight = std::dynamic_pointer_cast<sim::QelFixture>(hardware->fixtures[1]);
+    ASSERT_TRUE(stageRight);
+    EXPECT_NE(stageLeft->State().startAddress, stageRight->State().startAddress);
     EXPECT_FALSE(sim::LoadRig("/nonexistent.json", sim::FixtureRegistry::Standard(), &error));
     EXPECT_TRUE(error.startsWith("/nonexistent.json: "));
 }
