@@ -62,12 +62,14 @@ ContentNameNode::ContentNameNode(ContentFolder* folder) : ContentFolderNode(fold
 {
     setIcon(folder->Icon());
     setEditable(ContentCommands::CanRename(folder));
-    NameChanged();
-    for (ContentFolder* child : content_queries::ChildFolders(folder))
-        AddFolderNode(folder, child);
+    // Connected before the children are read: a folder another thread adds in between
+    // then still arrives (AddFolderNode passes over one whose row is there already).
     connect(folder, &ContentBase::NameChanged, this, &ContentNameNode::NameChanged);
     connect(folder, &ContentFolder::FolderAdded, this, &ContentNameNode::AddFolderNode);
     connect(folder, &ContentFolder::FolderRemoved, this, &ContentNameNode::RemoveFolderNode);
+    NameChanged();
+    for (ContentFolder* child : content_queries::ChildFolders(folder))
+        AddFolderNode(folder, child);
 }
 
 QString ContentNameNode::Label() const
