@@ -232,6 +232,9 @@ void VelmoraMainWindow::RunOperation(ContentOperation& operation)
         return;
     OperationDialog dialog(this);
     dialog.Run(&operation);
+    // The rows' icons show what is write-protected, which the run may have changed; they
+    // are painted again once the caller has raised the protection after the run.
+    nodeTree_->viewport()->update();
 }
 
 void VelmoraMainWindow::Inform(const QString& title, const QString& message)

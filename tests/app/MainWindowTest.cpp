@@ -470,6 +470,49 @@ TEST_F(FleetUpdateTest, AStockUpdateWritesTheStockGroupsOnlyWhileItRunsAndASecon
     EXPECT_EQ(StockContentProtected.load(), 1);
 }
 
+namespace {
+
+// The tree's row of `folder` below `cell`, or null.
+QStandardItem* RowOf(QStandardItem* cell, const ContentFolder* folder)
+{
+    for (int row = 0; row < cell->rowCount(); ++row) {
+        QStandardItem* child = cell->child(row, 0);
+        if (const auto* node = ContentFolderNode::From(child); node && node->Folder() == folder)
+            return child;
+        if (QStandardItem* found = RowOf(child, folder))
+            return found;
+    }
+    return nullptr;
+}
+
+QImage Picture(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+// The folders an update makes while the protection is lowered show the lock once it is
+// raised again, as those that were there before do.
+TEST_F(FleetUpdateTest, FoldersAnUpdateMadeShowTheLockOnceItIsOver)
+{
+    Choose("BREVANT", {k101});
+    app_test::ModalAnswerer answers;
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    QelRDMContentGroup* group = Fixture(k101)->StockGroup();
+    ASSERT_EQ(group->ChildCount(), 2);
+    QStandardItem* devices = window_->Tree()->Model()->itemFromIndex(window_->DevicesRow());
+    QStandardItem* groupRow = RowOf(devices, group);
+    ASSERT_NE(groupRow, nullptr);
+    ASSERT_TRUE(PollUntil([&] { return groupRow->rowCount() == 2; }));
+
+    const QImage locked = Picture(QIcon(QStringLiteral(":/Resources/content-folder-qrv-16.png")));
+    ASSERT_FALSE(locked.isNull());
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(Picture(groupRow->child(row, 0)->icon()), locked) << groupRow->child(row, 0)->text().toStdString();
+    EXPECT_EQ(Picture(groupRow->icon()), Picture(QIcon(QStringLiteral(":/Resources/content-package-qrv-16.png"))));
+}
+
 TEST_F(FleetUpdateTest, DeclinedAndFailedStockUpdatesLeaveBothFlagsRaised)
 {
     app_test::ModalAnswerer answers;
