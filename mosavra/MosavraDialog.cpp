@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -15,12 +16,14 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 void SetButtonIcon(QPushButton* button, const QString& iconPath, const QString& name)
 {
@@ -39,14 +42,43 @@ namespace {
 
 constexpr int kTemplatesGroupWidth = 170;
 constexpr int kMainSpacing = 8;
-// Room added to the content's size, and the screen height left free for the desktop's
-// panels, when the window sizes itself.
-constexpr QSize kContentMargin{4, 4};
-constexpr int kScreenHeightReserve = 80;
 constexpr int kMediaNameMaxHeight = 60;
 constexpr QSize kExpandButtonMax{70, 25};
 constexpr int kSliderTickInterval = 8;
 constexpr int kSettingsSliderWidth = 128;
+
+// A scroll area that asks for room for all of its content, so that the window can size
+// itself to it; it scrolls only when the screen gives less.
+class WholeContentScrollArea : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+
+    QSize sizeHint() const override
+    {
+        if (!widget())
+            return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        return widget()->sizeHint() + QSize(frame, frame);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        // The content's layout is about to take a change of its children: so is the hint
+        // the window's layout keeps of this area.
+        if (watched == widget() && event->type() == QEvent::LayoutRequest)
+            updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+};
+
+// Lets every layout that is waiting to take its children's changes do so now, so that the
+// size hints read next are those of the window as it is.
+void SettleLayouts()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
 
 QPushButton* IconButton(const QString& iconPath, const QString& name, const QString& objectName)
 {
@@ -144,12 +176,6 @@ void MosavraDialog::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void MosavraDialog::resizeEvent(QResizeEvent* event)
-{
-    scrollArea_->resize(event->size());
-    QDialog::resizeEvent(event);
-}
-
 void MosavraDialog::BuildUserInterface()
 {
     setWindowTitle(tr("Mosavra Creator"));
@@ -165,23 +191,78 @@ void MosavraDialog::BuildUserInterface()
     right->addStretch();
     top->addLayout(right);
     main->addLayout(top, 1);
-    main->addWidget(BuildBottomRow());
 
-    scrollArea_ = new QScrollArea(this);
+    scrollArea_ = new WholeContentScrollArea;
     scrollArea_->setObjectName(QStringLiteral("scrollArea"));
+    scrollArea_->setFrameShape(QFrame::NoFrame);
     scrollArea_->setWidgetResizable(true);
     scrollArea_->setWidget(content);
+    // Create and Close stay in sight below the scrolled part, however small the screen,
+    // with the content's margins at their sides.
+    QWidget* bottom = BuildBottomRow();
+    const QMargins margins = main->contentsMargins();
+    bottom->layout()->setContentsMargins(margins.left(), 0, margins.right(), margins.bottom());
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->addWidget(scrollArea_, 1);
+    window->addWidget(bottom);
     FitToScreen();
+}
+
+QRect MosavraDialog::ClientArea() const
+{
+    QRect area = screen()->availableGeometry();
+    QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                   frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+    // Until the window manager has framed the window, room is kept for a title bar.
+    if (frame.isNull())
+        frame.setTop(style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    return area.marginsRemoved(frame);
+}
+
+void MosavraDialog::FitExpandedCanvas()
+{
+    // What lies around the canvas, taken from the window's size, tells the side the screen
+    // has room for. Beside a small canvas other controls may set the window's width, so
+    // the room is underrated at first; it grows as the canvas comes to fill the window,
+    // and a few passes settle it. Never below the collapsed canvas: the window scrolls then.
+    constexpr int kPasses = 4;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        SettleLayouts();
+        const QSize around = sizeHint() - canvas_->size();
+        const QSize room = ClientArea().size() - around;
+        const int side = std::max(CanvasGeometry::kCanvasSide, std::min(room.width(), room.height()));
+        if (side == expandedCanvasRoom_)
+            return;
+        expandedCanvasRoom_ = side;
+        const QSize before = canvas_->size();
+        DropFixturePixmaps();
+        RefreshCanvas();
+        if (canvas_->size() == before)
+            return;
+    }
 }
 
 void MosavraDialog::FitToScreen()
 {
-    QWidget* content = scrollArea_->widget();
-    content->adjustSize();
-    const QSize wanted = content->sizeHint() + kContentMargin;
-    const QRect screenArea = screen()->geometry();
-    resize(std::min(wanted.width(), screenArea.width()),
-           std::min(wanted.height(), screenArea.height() - kScreenHeightReserve));
+    if (expanded_)
+        FitExpandedCanvas();
+    SettleLayouts();
+    const QRect area = ClientArea();
+    resize(sizeHint().boundedTo(area.size()));
+    // A window that is shown already is moved back inside; one about to be shown is
+    // placed there by the dialog itself.
+    if (!isVisible())
+        return;
+    const auto inside = [](int at, int length, int first, int last) {
+        return std::max(first, std::min(at, last + 1 - length));
+    };
+    const QRect shown = geometry();
+    const QPoint placed(inside(shown.left(), shown.width(), area.left(), area.right()),
+                        inside(shown.top(), shown.height(), area.top(), area.bottom()));
+    if (placed != shown.topLeft())
+        move(pos() + placed - shown.topLeft());
 }
 
 QWidget* MosavraDialog::BuildTemplatesGroup()

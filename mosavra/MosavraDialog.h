@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -161,7 +162,6 @@ public slots:
     void done(int result) override;
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -184,7 +184,14 @@ private:
     QSlider* AddSettingsSlider(class QFormLayout* form, const QString& label, int minimum, int maximum, int value,
                                bool ticks);
     QButtonGroup* AddChoiceGroup(class QFormLayout* form, const QString& label, const QStringList& choices);
+    // Sizes the window to its content, within the screen's available area (the expanded
+    // canvas shrinking where it must), and keeps a shown window inside that area.
     void FitToScreen();
+    // The screen's available area less the window's frame.
+    QRect ClientArea() const;
+    // Gives the expanded canvas the largest side that keeps the window inside ClientArea,
+    // up to the media's own size.
+    void FitExpandedCanvas();
 
     void CreateNewTemplate(MosavraTypes::FixtureFamily family);
     void DeleteTemplate(MosavraTypes::Template* t);
@@ -224,6 +231,8 @@ private:
     double totalTime_ = 0;
     bool playing_ = false;
     bool expanded_ = false;
+    // The largest side the expanded canvas takes, as the screen leaves room for it.
+    int expandedCanvasRoom_ = std::numeric_limits<int>::max();
     bool snapDragStarted_ = false;
     QPointF lastSnapped_;
     int settingsCounter_ = -1;

@@ -4,6 +4,7 @@
 
 #include "link/ui/OverrideCursorHelper.h"
 #include "link/ui/Preferences.h"
+#include "mosavra/CanvasGeometry.h"
 #include "mosavra/FixtureSampling.h"
 #include "mosavra/MosavraHighResTimer.h"
 #include "platform/system/Clock.h"
@@ -39,6 +40,15 @@ constexpr qint64 kAdjustSizeDelayMs = 100;
 QString Seconds(double seconds)
 {
     return QString::number(seconds, 'f', 2);
+}
+
+// `image` as it covers the media rectangle `mediaRect` on a canvas of `side` pixels: scaled
+// when it was made for another size (the screen left the canvas less room than the media's
+// own size, or the stored frames are capped below it).
+QImage OverMediaRect(const QImage& image, const QRectF& mediaRect, int side)
+{
+    const QSize size = CanvasGeometry::ToPixels(mediaRect, QSize(side, side)).size().expandedTo(QSize(1, 1));
+    return image.size() == size ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace
@@ -178,6 +188,8 @@ void MosavraDialog::onExpandCollapse()
     expandButton_->setText(expanded_ ? tr("Collapse") : tr("Expand"));
     DropFixturePixmaps();
     RefreshCanvas();
+    if (expanded_)
+        FitExpandedCanvas();
     adjustSizeTimer_.start(platform::Clock::TimerIntervalMs(kAdjustSizeDelayMs));
 }
 
@@ -223,9 +235,10 @@ void MosavraDialog::RefreshCanvas()
     const ImageStore& shown = expanded_ ? media_.Adjusted() : media_.Preview();
     if (i < shown.FrameCount()) {
         if (expanded_) {
+            // The media's own size, unless the screen has less room.
             const QSize frame = media_.Media().Frame(i).image.size();
-            const int side = std::max(frame.width(), frame.height());
-            canvas_->SetImage(shown.Frame(i).image, side, side, i);
+            const int side = std::min(std::max(frame.width(), frame.height()), expandedCanvasRoom_);
+            canvas_->SetImage(OverMediaRect(shown.Frame(i).image, mediaRect_, side), side, side, i);
         } else {
             canvas_->SetImage(shown.Frame(i).image, CanvasGeometry::kCanvasSide, CanvasGeometry::kCanvasSide, i);
         }

@@ -77,10 +77,11 @@ DeviceNameNode::DeviceNameNode(Device* device) : DeviceNode(device)
     if (!root)
         return;
     root_ = root;
-    for (ContentFolder* group : content_queries::ChildFolders(root))
-        AddFolderNode(root, group);
+    // Connected before the groups are read, so that none added in between is missed.
     connect(root, &ContentFolder::FolderAdded, this, &DeviceNameNode::AddFolderNode);
     connect(root, &ContentFolder::FolderRemoved, this, &DeviceNameNode::RemoveFolderNode);
+    for (ContentFolder* group : content_queries::ChildFolders(root))
+        AddFolderNode(root, group);
 }
 
 void DeviceNameNode::NameChanged()

@@ -21,6 +21,7 @@
 #include "link/ui/Preferences.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QErrorMessage>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -232,6 +233,30 @@ void VelmoraMainWindow::RunOperation(ContentOperation& operation)
         return;
     OperationDialog dialog(this);
     dialog.Run(&operation);
+    // The rows' icons show what is write-protected, which the run may have changed; they
+    // are painted again once the caller has raised the protection after the run.
+    nodeTree_->viewport()->update();
+}
+
+void VelmoraMainWindow::closeEvent(QCloseEvent* event)
+{
+    // A firmware upgrade or a content transfer cut short can leave a fixture without
+    // working firmware or with half its content; a discovery or a read can be cut at will.
+    if (!pendingChanges_.IsEmpty() && !QuitAnyway()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool VelmoraMainWindow::QuitAnyway()
+{
+    const QString question = QStringLiteral("Device commands are still running (%1). Quitting now may leave fixtures "
+                                            "without working firmware or content. Quit anyway?")
+                                 .arg(pendingChanges_.Current());
+    return QMessageBox::warning(this, QStringLiteral("Velmora Application"), question,
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }
 
 void VelmoraMainWindow::Inform(const QString& title, const QString& message)

@@ -3,6 +3,7 @@
 #include "app/shell/CommandQueueWatcher.h"
 #include "app/shell/IFleetChooser.h"
 #include "app/shell/MainWindowParts.h"
+#include "app/shell/PendingDeviceChanges.h"
 
 #include <QMainWindow>
 #include <QPersistentModelIndex>
@@ -25,7 +26,8 @@ class QStackedWidget;
 // Building it queues a device discovery and holds the preferences for its life. It shows
 // the information boxes of the content operations (it is their message receiver while it
 // lives). Fleet commands refuse without devices, ask their chooser, then run one operation
-// behind the operation dialog; those without a chooser are not offered.
+// behind the operation dialog; those without a chooser are not offered. Closing it while
+// a device command that writes to a fixture or a library runs or waits asks first.
 //
 // GUI thread; one per program.
 class VelmoraMainWindow : public QMainWindow
@@ -53,6 +55,9 @@ public slots:
     void OnAbout();
     void DisplayInformationBox(QString title, QString message);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateLayout();
     void CreateActions();
@@ -70,6 +75,8 @@ private:
     static QList<Device*> StillRegistered(const QList<Device*>& chosen);
     // Runs `operation` behind the operation dialog; nothing when it has nothing to do.
     void RunOperation(ContentOperation& operation);
+    // Whether the user quits although device commands are still running; No is the default.
+    bool QuitAnyway();
     // An information box over the window.
     void Inform(const QString& title, const QString& message);
     QAction* MakeAction(const char* icon, const QString& text, const QString& shortcut, const QString& tip);
@@ -88,6 +95,7 @@ private:
     QStackedWidget* viewStack_ = nullptr;
     ITaskList* taskList_ = nullptr;
     CommandQueueWatcher queueWatcher_;
+    PendingDeviceChanges pendingChanges_;
     ContentRoots roots_;
     std::shared_ptr<IFleetChooser> chooser_;
     QPersistentModelIndex devicesRow_;

@@ -44,8 +44,7 @@ TaskInfoDialog::TaskInfoDialog(QWidget* parent, TaskItem* task)
     connect(ok_, &QPushButton::clicked, this, &TaskInfoDialog::close);
     connect(task, &TaskItem::textAdded, this, qOverload<QString, TaskItem::Severity>(&TaskInfoDialog::addText));
     connect(task, &TaskItem::finished, this, &TaskInfoDialog::updateButtons);
-    // A tile that goes takes its log with it.
-    connect(task, &TaskItem::stale, this, &TaskInfoDialog::close);
+    // The view keeps the tile while its log is open; should it go all the same, so does the log.
     connect(task, &QObject::destroyed, this, &TaskInfoDialog::close);
     updateButtons();
 }

@@ -11,7 +11,8 @@ class QTextEdit;
 
 // The log of one tile: every message so far, each on the colour of its severity, and
 // those that follow while it is open. A tile that ended in error can be dismissed from
-// here (exec() then answers kDismissed). The dialog closes by itself when the tile goes.
+// here (exec() then answers kDismissed). The tile's view keeps it while its log is open;
+// were it deleted all the same, the dialog closes.
 // GUI thread.
 class TaskInfoDialog : public QDialog
 {

@@ -52,6 +52,16 @@ void TaskView::AddCommandTask(CommManager* manager, Command* command)
 void TaskView::removeTask()
 {
     auto* tile = qobject_cast<TaskItem*>(sender());
+    // The log being read keeps its tile: it goes when the log is closed.
+    if (tile && tile == logShown_) {
+        staleWhileLogShown_ = true;
+        return;
+    }
+    RemoveTile(tile);
+}
+
+void TaskView::RemoveTile(TaskItem* tile)
+{
     if (!tile || !tasks_.contains(tile))
         return;
     tasks_.removeAll(tile);
@@ -112,8 +122,17 @@ void TaskView::mouseReleaseEvent(QMouseEvent* event)
     pressed_ = nullptr;
     if (!sameTile)
         return;
+    ShowLog(tile);
+}
+
+void TaskView::ShowLog(TaskItem* tile)
+{
+    logShown_ = tile;
+    staleWhileLogShown_ = false;
     TaskInfoDialog dialog(this, tile);
-    // The tile may go while its log is open.
-    if (dialog.exec() == TaskInfoDialog::kDismissed && tile)
-        tile->dismiss();
+    const bool dismissed = dialog.exec() == TaskInfoDialog::kDismissed;
+    TaskItem* shown = logShown_;
+    logShown_ = nullptr;
+    if (dismissed || staleWhileLogShown_)
+        RemoveTile(shown);
 }

@@ -14,7 +14,8 @@ class TaskItem;
 // there is room). A click on a tile (press and release on the same one) opens its log;
 // dismissing the log removes the tile. A tile that asks to be removed (stale) is taken
 // out at once and deleted once control is back in the event loop, so a tile may ask from
-// inside its own slots and a dialog that shows it sees it go.
+// inside its own slots; but while its log is open it stays, and goes when the log is
+// closed, so that the log can be read to its end.
 //
 // Owns its tiles; destroying the view deletes them. GUI thread.
 class TaskView : public QGraphicsView, public ITaskList
@@ -47,6 +48,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void RemoveTile(TaskItem* tile);
+    // Shows the log of `tile` until the user closes it.
+    void ShowLog(TaskItem* tile);
     void Layout();
     void FitHeight();
     TaskItem* TileAt(const QPoint& position) const;
@@ -54,4 +58,7 @@ private:
     QGraphicsScene scene_;
     QList<TaskItem*> tasks_;
     QPointer<TaskItem> pressed_;
+    // The tile whose log is open, and whether it asked to go meanwhile.
+    QPointer<TaskItem> logShown_;
+    bool staleWhileLogShown_ = false;
 };

@@ -60,14 +60,15 @@ bool ContentFolderNode::Drop(QWidget* view, const QMimeData* data, Qt::DropActio
 
 ContentNameNode::ContentNameNode(ContentFolder* folder) : ContentFolderNode(folder)
 {
-    setIcon(folder->Icon());
     setEditable(ContentCommands::CanRename(folder));
-    NameChanged();
-    for (ContentFolder* child : content_queries::ChildFolders(folder))
-        AddFolderNode(folder, child);
+    // Connected before the children are read: a folder another thread adds in between
+    // then still arrives (AddFolderNode passes over one whose row is there already).
     connect(folder, &ContentBase::NameChanged, this, &ContentNameNode::NameChanged);
     connect(folder, &ContentFolder::FolderAdded, this, &ContentNameNode::AddFolderNode);
     connect(folder, &ContentFolder::FolderRemoved, this, &ContentNameNode::RemoveFolderNode);
+    NameChanged();
+    for (ContentFolder* child : content_queries::ChildFolders(folder))
+        AddFolderNode(folder, child);
 }
 
 QString ContentNameNode::Label() const
@@ -90,8 +91,27 @@ void ContentNameNode::NameChanged()
     setText(Label());
 }
 
+QIcon ContentNameNode::RowIcon() const
+{
+    // A folder's icon shows whether it is write-protected, and a fixture's stock and
+    // Mosavra content is so except while its update runs: the icon is asked again
+    // whenever that has changed, never kept from when the row was made.
+    const ContentLocker lock(&ContentMutex);
+    ContentFolder* folder = Folder();
+    if (!folder)
+        return icon_;
+    const bool locked = folder->IsChildrenReadOnly();
+    if (icon_.isNull() || locked != iconLocked_) {
+        icon_ = folder->Icon();
+        iconLocked_ = locked;
+    }
+    return icon_;
+}
+
 QVariant ContentNameNode::data(int role) const
 {
+    if (role == Qt::DecorationRole)
+        return RowIcon();
     if (role == Qt::EditRole) {
         const ContentLocker lock(&ContentMutex);
         if (Folder())
@@ -226,9 +246,9 @@ void ContentCapacityNode::Update()
 
 // ---- the library rows ----
 
-ContentLibraryNode::ContentLibraryNode(ContentFolder* root) : ContentNameNode(root)
+ContentLibraryNode::ContentLibraryNode(ContentFolder* root)
+    : ContentNameNode(root), databaseIcon_(QStringLiteral(":/Resources/content-database-16.png"))
 {
-    setIcon(QIcon(QStringLiteral(":/Resources/content-database-16.png")));
     QFont bold = font();
     bold.setBold(true);
     setFont(bold);
@@ -240,6 +260,11 @@ ContentLibraryNode::ContentLibraryNode(ContentFolder* root) : ContentNameNode(ro
 QString ContentLibraryNode::Label() const
 {
     return Folder() ? Folder()->GetName() : text();
+}
+
+QIcon ContentLibraryNode::RowIcon() const
+{
+    return databaseIcon_;
 }
 
 ProtectedLibraryNode::ProtectedLibraryNode(ContentFolder* root) : ContentLibraryNode(root)

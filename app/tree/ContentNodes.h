@@ -3,6 +3,7 @@
 #include "app/tree/Node.h"
 #include "content/ContentFolder.h"
 
+#include <QIcon>
 #include <QList>
 #include <QPointer>
 
@@ -63,6 +64,12 @@ public slots:
 protected:
     // The text the cell shows for its folder.
     virtual QString Label() const;
+    // The icon the cell shows: its folder's as the folder's protection is now.
+    virtual QIcon RowIcon() const;
+
+private:
+    mutable QIcon icon_;
+    mutable bool iconLocked_ = false;
 };
 
 // The address badge: the folder's address, none for 0. Folders of the Mosavra library
@@ -110,6 +117,10 @@ public:
 
 protected:
     QString Label() const override;
+    QIcon RowIcon() const override;
+
+private:
+    const QIcon databaseIcon_;
 };
 
 // The stock content and the Mosavra library change only through their update commands:

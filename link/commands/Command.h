@@ -33,6 +33,11 @@ public:
 
     QUuid GetId() const { return id_; }
     QString GetName() const;
+    // Whether stopping it half-way leaves nothing broken: true for the commands that only
+    // look (discovery, identify, reading a fixture's content list), false for those that
+    // write to a fixture or a library, which the program does not quit on without asking.
+    // Any thread.
+    virtual bool InterruptsSafely() const { return false; }
 
     // Every later progress call is also passed to `feedback` (not owned; it must outlive
     // the command's execution). Set it before queueing; null detaches.

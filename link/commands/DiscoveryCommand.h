@@ -37,6 +37,7 @@ public:
     QList<Device*> TakeDevices();
 
     bool Execute() override;
+    bool InterruptsSafely() const override { return true; }
 
     // The fixtures need DMX on the line for a while before they answer RDM.
     static constexpr int kWakeUpMs = 10000;

@@ -25,6 +25,7 @@ public:
     void SetDevice(Device* device);
 
     bool Execute() override;
+    bool InterruptsSafely() const override { return true; }
 
 signals:
     void FinishedIdentify(QUuid command, bool bResult);

@@ -1,7 +1,9 @@
+#include "app/devices/DeviceNodes.h"
 #include "app/tree/ContentNodes.h"
 #include "content/policies/NamedPolicies.h"
 #include "library/mosavra/MosavraContentLibraryFolder.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
+#include "link/devices/RDMDevice.h"
 #include "tests/common/ModalDialogDriver.h"
 #include "tests/content/MemoryFolders.h"
 #include "tests/library/LibraryTestSupport.h"
@@ -11,6 +13,10 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -167,4 +173,61 @@ TEST_F(ContentNodesTest, ACollagesNumberIsItsFixturesMosavraAddressInRed)
     EXPECT_EQ(row[1]->data(Qt::UserRole + 1).value<QColor>(), QColor(Qt::darkRed));
     EXPECT_EQ(Row(shows_)[1]->data(Qt::UserRole).value<QColor>(), QColor(96, 96, 96));
     model_.clear();
+}
+
+namespace {
+
+// A fixture whose content root is a folder of the test's.
+class FixtureWithRoot : public RDMDevice
+{
+public:
+    explicit FixtureWithRoot(ContentFolder* root) : root_(root) { SetUniqueId(0x101, 0x7FF0); }
+    ContentFolder* GetContentRoot() override { return root_; }
+
+private:
+    ContentFolder* root_;
+};
+
+} // namespace
+
+// Rows of a folder are built on the GUI thread while the fixture link's thread adds
+// sub-folders to it: whatever the interleaving, every row ends with a row for every folder.
+TEST_F(ContentNodesTest, RowsBuiltWhileAnotherThreadAddsFoldersMissNone)
+{
+    constexpr int kFolders = 300;
+    constexpr int kRows = 12;
+    constexpr int kAddedPerRow = 13;
+    std::vector<std::unique_ptr<FixtureWithRoot>> fixtures;
+    const struct {
+        const char* name;
+        std::function<QStandardItem*(MemoryFolder*)> row;
+    } kinds[] = {
+        {"content row", [](MemoryFolder* folder) { return new ContentNameNode(folder); }},
+        {"fixture row", [&fixtures](MemoryFolder* folder) {
+             fixtures.push_back(std::make_unique<FixtureWithRoot>(folder));
+             return new DeviceNameNode(fixtures.back().get());
+         }},
+    };
+    for (const auto& kind : kinds) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            MemoryFolder parent(nullptr, QStringLiteral("Probe"));
+            for (int i = 0; i < kFolders; ++i)
+                parent.AddFolder(QStringLiteral("F%1").arg(i));
+            parent.SetAnswer(MemoryFolder::Answer::Later);
+            QList<QStandardItem*> rows;
+            for (int row = 0; row < kRows; ++row) {
+                for (int i = 0; i < kAddedPerRow; ++i)
+                    ASSERT_TRUE(parent.CreateFolder(QStringLiteral("N%1-%2").arg(row).arg(i), 0, 0, nullptr));
+                rows.append(kind.row(&parent));
+                model_.appendRow(rows.last());
+            }
+            MemoryLink::Instance().Drain();
+            QCoreApplication::sendPostedEvents();
+            const int expected = kFolders + kRows * kAddedPerRow;
+            ASSERT_EQ(parent.ChildCount(), expected);
+            for (int row = 0; row < kRows; ++row)
+                EXPECT_EQ(rows[row]->rowCount(), expected) << kind.name << ", attempt " << attempt << ", row " << row;
+            model_.clear();
+        }
+    }
 }

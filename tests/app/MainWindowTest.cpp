@@ -15,6 +15,9 @@
 #include "fixtures/tree/QelRDMContentRoot.h"
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/stock/StockContentRoot.h"
+#include "link/commands/CommManager.h"
+#include "link/commands/RDMChangeAddressCommand.h"
+#include "link/commands/RDMIdentifyCommand.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
 #include "link/ui/Preferences.h"
@@ -29,6 +32,8 @@
 #include <QDir>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSemaphore>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -312,6 +317,131 @@ TEST_F(MainWindowTest, ContentOperationsShowTheirBoxesOverTheWindowWhileItLives)
 
 namespace {
 
+// A command that runs until the test lets it finish, successfully. It holds the queue, so
+// that what is queued after it waits.
+class HeldCommand : public Command
+{
+public:
+    HeldCommand(const QString& name, bool interruptsSafely) : safe_(interruptsSafely) { SetName(name); }
+    bool Execute() override
+    {
+        running_.release();
+        go_.acquire();
+        Finished(FeedbackSuccess);
+        return true;
+    }
+    bool InterruptsSafely() const override { return safe_; }
+
+    bool WaitRunning() { return PollUntil([this] { return running_.available() > 0; }); }
+    void Release() { go_.release(); }
+
+private:
+    const bool safe_;
+    QSemaphore running_;
+    QSemaphore go_;
+};
+
+// Answers the next message box with `answer`, noting what it asked.
+struct QuitQuestion
+{
+    QuitQuestion()
+    {
+        dialogs.Then<QMessageBox>([this](QMessageBox* box) {
+            asked = true;
+            text = box->text();
+            title = box->windowTitle();
+            defaultIsNo = box->defaultButton() && box->defaultButton() == box->button(QMessageBox::No);
+            if (QAbstractButton* button = box->button(answer))
+                button->click();
+            else
+                box->reject();
+        });
+    }
+
+    QMessageBox::StandardButton answer = QMessageBox::No;
+    bool asked = false;
+    bool defaultIsNo = false;
+    QString title, text;
+    testing_env::ModalDialogDriver dialogs;
+};
+
+} // namespace
+
+// Closing the window while a command that changes a fixture runs or waits asks first; No
+// keeps the window and lets the commands end as they would have. Reads do not ask.
+TEST_F(MainWindowTest, QuittingWhileAFixtureIsChangedAsksAndNoLetsTheChangeFinish)
+{
+    Open(kTwoBrevantsAndAPlainFixture);
+    ASSERT_TRUE(WaitForDevices(3));
+    window_->show();
+    Device* dimmer = DeviceManager::Instance()->FindDevice(0x7FF0'0000'0301ull);
+    ASSERT_NE(dimmer, nullptr);
+    ASSERT_EQ(dimmer->GetDmxAddress(), 100);
+
+    // An upgrade runs; an address change waits behind it.
+    HeldCommand upgrade("BREVANT Firmware Upgrade", false);
+    RDMChangeAddressCommand change;
+    change.SetDevice(dimmer, 200);
+    QList<QUuid> completed;
+    QList<FeedbackResult> results;
+    QObject::connect(CommManager::Instance(), &CommManager::CommandCompleted, window_.get(),
+                     [&](QUuid id) { completed << id; });
+    QObject::connect(&change, &Command::IFeedback_Finished, window_.get(),
+                     [&](FeedbackResult result) { results << result; });
+    CommManager::Instance()->QueueCommand(&upgrade);
+    ASSERT_TRUE(upgrade.WaitRunning());
+    CommManager::Instance()->QueueCommand(&change);
+    {
+        QuitQuestion no;
+        EXPECT_FALSE(window_->close());
+        EXPECT_TRUE(no.asked);
+        EXPECT_EQ(no.title, "Velmora Application");
+        EXPECT_EQ(no.text, "Device commands are still running (BREVANT Firmware Upgrade). Quitting now may leave "
+                           "fixtures without working firmware or content. Quit anyway?");
+        EXPECT_TRUE(no.defaultIsNo);
+        EXPECT_TRUE(window_->isVisible());
+    }
+    upgrade.Release();
+    ASSERT_TRUE(PollUntil([&] { return completed.contains(change.GetId()); }, 30000));
+    EXPECT_TRUE(completed.contains(upgrade.GetId()));
+    EXPECT_EQ(results, QList<FeedbackResult>{FeedbackSuccess});
+    EXPECT_EQ(dimmer->GetDmxAddress(), 200);
+
+    // Nothing that changes a fixture is left: the window closes without a word, even while
+    // a discovery, an identify and a read wait behind another read.
+    HeldCommand read("Qel Content Discovery", true);
+    CommManager::Instance()->QueueCommand(&read);
+    ASSERT_TRUE(read.WaitRunning());
+    DeviceManager::Instance()->Discover();
+    RDMIdentifyCommand identify;
+    identify.SetDevice(dimmer);
+    CommManager::Instance()->QueueCommand(&identify);
+    {
+        QuitQuestion none;
+        EXPECT_TRUE(window_->close());
+        EXPECT_FALSE(none.asked);
+    }
+    read.Release();
+    ASSERT_TRUE(PollUntil([&] { return completed.contains(identify.GetId()); }, 30000));
+
+    // Yes quits all the same.
+    window_->show();
+    HeldCommand again("BREVANT Firmware Upgrade", false);
+    CommManager::Instance()->QueueCommand(&again);
+    ASSERT_TRUE(again.WaitRunning());
+    {
+        QuitQuestion yes;
+        yes.answer = QMessageBox::Yes;
+        EXPECT_TRUE(window_->close());
+        EXPECT_TRUE(yes.asked);
+        EXPECT_FALSE(window_->isVisible());
+    }
+    again.Release();
+    ASSERT_TRUE(PollUntil([&] { return completed.contains(again.GetId()); }));
+}
+
+namespace {
+
 // A Brevant fixture with 200 user and 60 Mosavra items, and a plain one.
 QString ContentRig()
 {
@@ -468,6 +598,49 @@ TEST_F(FleetUpdateTest, AStockUpdateWritesTheStockGroupsOnlyWhileItRunsAndASecon
     FindAction(*window_, "Updat&e Stock Content")->trigger();
     EXPECT_EQ(answers.boxes, (QStringList{"Update Stock Content", "Stock Content Up To Date."}));
     EXPECT_EQ(StockContentProtected.load(), 1);
+}
+
+namespace {
+
+// The tree's row of `folder` below `cell`, or null.
+QStandardItem* RowOf(QStandardItem* cell, const ContentFolder* folder)
+{
+    for (int row = 0; row < cell->rowCount(); ++row) {
+        QStandardItem* child = cell->child(row, 0);
+        if (const auto* node = ContentFolderNode::From(child); node && node->Folder() == folder)
+            return child;
+        if (QStandardItem* found = RowOf(child, folder))
+            return found;
+    }
+    return nullptr;
+}
+
+QImage Picture(const QIcon& icon)
+{
+    return icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+// The folders an update makes while the protection is lowered show the lock once it is
+// raised again, as those that were there before do.
+TEST_F(FleetUpdateTest, FoldersAnUpdateMadeShowTheLockOnceItIsOver)
+{
+    Choose("BREVANT", {k101});
+    app_test::ModalAnswerer answers;
+    FindAction(*window_, "Updat&e Stock Content")->trigger();
+    QelRDMContentGroup* group = Fixture(k101)->StockGroup();
+    ASSERT_EQ(group->ChildCount(), 2);
+    QStandardItem* devices = window_->Tree()->Model()->itemFromIndex(window_->DevicesRow());
+    QStandardItem* groupRow = RowOf(devices, group);
+    ASSERT_NE(groupRow, nullptr);
+    ASSERT_TRUE(PollUntil([&] { return groupRow->rowCount() == 2; }));
+
+    const QImage locked = Picture(QIcon(QStringLiteral(":/Resources/content-folder-qrv-16.png")));
+    ASSERT_FALSE(locked.isNull());
+    for (int row = 0; row < 2; ++row)
+        EXPECT_EQ(Picture(groupRow->child(row, 0)->icon()), locked) << groupRow->child(row, 0)->text().toStdString();
+    EXPECT_EQ(Picture(groupRow->icon()), Picture(QIcon(QStringLiteral(":/Resources/content-package-qrv-16.png"))));
 }
 
 TEST_F(FleetUpdateTest, DeclinedAndFailedStockUpdatesLeaveBothFlagsRaised)

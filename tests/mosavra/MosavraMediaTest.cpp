@@ -4,6 +4,7 @@
 #include "images/BrevantImage.h"
 #include "link/ui/NameDialog.h"
 #include "link/ui/Preferences.h"
+#include "mosavra/CanvasGeometry.h"
 #include "mosavra/FixtureSampling.h"
 #include "mosavra/MosavraHighResTimer.h"
 #include "platform/system/Clock.h"
@@ -16,6 +17,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 
 using namespace creator_testing;
@@ -49,6 +53,16 @@ protected:
     QString FrameText() { return Widget<QLabel>("frameLabel")->text(); }
     QString TimeText() { return Widget<QLabel>("timeLabel")->text(); }
     QString Picture(const char* name, QSize size) { return MakePicture(MediaFolder(), QLatin1String(name), size); }
+    // Shows the window with one fixture of a new template over a picture of `size`.
+    bool ShowOneFixtureOver(QSize size)
+    {
+        Open();
+        AddTemplate(MosavraTypes::kBrevant);
+        ClickButton("addFixtureButton");
+        const bool opened = Dialog().OpenMedia(Picture("media.png", size));
+        Dialog().show();
+        return opened;
+    }
 };
 
 } // namespace
@@ -332,21 +346,18 @@ TEST_F(CreatorMediaTest, TheSettingsGiveTheImportersValuesAndResetKeepsTheSample
 
 TEST_F(CreatorMediaTest, ExpandShowsTheMediaAtItsOwnSizeAndHidesTheFineSettings)
 {
-    Open();
-    AddTemplate(MosavraTypes::kBrevant);
-    ClickButton("addFixtureButton");
-    ASSERT_TRUE(Dialog().OpenMedia(Picture("wide.png", QSize(640, 480))));
-    Dialog().show();
+    // Small enough for the screen to hold at its own size.
+    ASSERT_TRUE(ShowOneFixtureOver(QSize(400, 300)));
     Fixture& fixture = *Dialog().CurrentTemplate()->fixtures[0];
     ASSERT_NE(Dialog().GetFixturePixmap(0, fixture), nullptr);
 
     ClickButton("expandButton");
     EXPECT_TRUE(Dialog().IsExpanded());
     EXPECT_EQ(Widget<QPushButton>("expandButton")->text(), "Collapse");
-    EXPECT_EQ(Canvas()->size(), QSize(640, 640));
+    EXPECT_EQ(Canvas()->size(), QSize(400, 400));
     EXPECT_EQ(Canvas()->Image().size(), Dialog().Media().Adjusted().Frame(0).image.size());
     EXPECT_TRUE(fixture.framePixmaps[0].isNull()) << "drawn anew at the new size";
-    EXPECT_EQ(Dialog().GetFixturePixmap(0, fixture)->size(), QSize(80, 80));
+    EXPECT_EQ(Dialog().GetFixturePixmap(0, fixture)->size(), QSize(50, 50));
     EXPECT_FALSE(Widget<QWidget>("templatesGroup")->isVisible());
     EXPECT_FALSE(Slider("contrastSlider")->isVisible());
     EXPECT_TRUE(Slider("sampleSizeSlider")->isVisible());
@@ -357,6 +368,38 @@ TEST_F(CreatorMediaTest, ExpandShowsTheMediaAtItsOwnSizeAndHidesTheFineSettings)
     EXPECT_EQ(Canvas()->size(), QSize(320, 320));
     EXPECT_TRUE(Widget<QWidget>("templatesGroup")->isVisible());
     EXPECT_TRUE(Slider("contrastSlider")->isVisible());
+}
+
+// Expanded over media larger than the screen has room for, the window stays inside the
+// screen's available area: the canvas shrinks (the media still covering its rectangle),
+// and Create and Close stay in sight below the part that would scroll.
+TEST_F(CreatorMediaTest, AnExpandedCreatorKeepsInsideTheScreenWithCreateAndCloseInSight)
+{
+    ASSERT_TRUE(ShowOneFixtureOver(QSize(800, 600)));
+    const QSize collapsed = Dialog().size();
+    ClickButton("expandButton");
+    // The window takes its new size a moment after the click.
+    ASSERT_TRUE(PollUntil([&] { return Dialog().size() != collapsed; }));
+    QCoreApplication::processEvents();
+
+    const QRect available = Dialog().screen()->availableGeometry();
+    EXPECT_TRUE(available.contains(Dialog().frameGeometry()))
+        << Dialog().frameGeometry().width() << "x" << Dialog().frameGeometry().height() << " at "
+        << Dialog().frameGeometry().x() << "," << Dialog().frameGeometry().y();
+    const QSize canvas = Canvas()->size();
+    EXPECT_LT(canvas.width(), 768) << "the media's own size does not fit";
+    EXPECT_EQ(canvas.width(), canvas.height());
+    EXPECT_EQ(Canvas()->Image().size(), CanvasGeometry::ToPixels(QRectF(0.25, 0.25, 0.5, 0.5), canvas).size());
+
+    auto* scroll = Widget<QScrollArea>("scrollArea");
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "the shrunk canvas leaves room for everything";
+    for (const char* name : {"createButton", "closeButton"}) {
+        auto* button = Widget<QPushButton>(name);
+        EXPECT_TRUE(button->isVisible()) << name;
+        EXPECT_FALSE(scroll->isAncestorOf(button)) << name;
+        const QRect shown(button->mapTo(&Dialog(), QPoint(0, 0)), button->size());
+        EXPECT_TRUE(Dialog().rect().contains(shown)) << name;
+    }
 }
 
 TEST_F(CreatorMediaTest, AMediaRectangleWithoutWidthSamplesNothingAndExportsNothing)
