@@ -15,6 +15,7 @@
 #include "library/mosavra/MosavraContentLibraryRoot.h"
 #include "library/mosavra/UpdateMosavraContentSyncOperation.h"
 #include "library/stock/StockContentRoot.h"
+#include "link/commands/CommManager.h"
 #include "link/devices/Device.h"
 #include "link/devices/DeviceManager.h"
 #include "link/ui/OperationDialog.h"
@@ -242,18 +243,19 @@ void VelmoraMainWindow::closeEvent(QCloseEvent* event)
 {
     // A firmware upgrade or a content transfer cut short can leave a fixture without
     // working firmware or with half its content; a discovery or a read can be cut at will.
-    if (!pendingChanges_.IsEmpty() && !QuitAnyway()) {
+    const QString running = CommManager::Instance()->UninterruptibleCommandName();
+    if (!running.isEmpty() && !QuitAnyway(running)) {
         event->ignore();
         return;
     }
     QMainWindow::closeEvent(event);
 }
 
-bool VelmoraMainWindow::QuitAnyway()
+bool VelmoraMainWindow::QuitAnyway(const QString& running)
 {
     const QString question = QStringLiteral("Device commands are still running (%1). Quitting now may leave fixtures "
                                             "without working firmware or content. Quit anyway?")
-                                 .arg(pendingChanges_.Current());
+                                 .arg(running);
     return QMessageBox::warning(this, QStringLiteral("Velmora Application"), question,
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;

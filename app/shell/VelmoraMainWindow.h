@@ -3,7 +3,6 @@
 #include "app/shell/CommandQueueWatcher.h"
 #include "app/shell/IFleetChooser.h"
 #include "app/shell/MainWindowParts.h"
-#include "app/shell/PendingDeviceChanges.h"
 
 #include <QMainWindow>
 #include <QPersistentModelIndex>
@@ -75,8 +74,9 @@ private:
     static QList<Device*> StillRegistered(const QList<Device*>& chosen);
     // Runs `operation` behind the operation dialog; nothing when it has nothing to do.
     void RunOperation(ContentOperation& operation);
-    // Whether the user quits although device commands are still running; No is the default.
-    bool QuitAnyway();
+    // Whether the user quits although device commands are still running, `running` the one
+    // named; No is the default.
+    bool QuitAnyway(const QString& running);
     // An information box over the window.
     void Inform(const QString& title, const QString& message);
     QAction* MakeAction(const char* icon, const QString& text, const QString& shortcut, const QString& tip);
@@ -95,7 +95,6 @@ private:
     QStackedWidget* viewStack_ = nullptr;
     ITaskList* taskList_ = nullptr;
     CommandQueueWatcher queueWatcher_;
-    PendingDeviceChanges pendingChanges_;
     ContentRoots roots_;
     std::shared_ptr<IFleetChooser> chooser_;
     QPersistentModelIndex devicesRow_;

@@ -81,6 +81,11 @@ Command* CommManager::FindCommand(const QUuid& id) const
     return thread_.FindCommand(id);
 }
 
+QString CommManager::UninterruptibleCommandName() const
+{
+    return thread_.UninterruptibleCommandName();
+}
+
 bool CommManager::HasWidget() const
 {
     return widget_ != nullptr;

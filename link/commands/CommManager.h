@@ -38,6 +38,9 @@ public:
     void QueueCommand(Command* command);
     // The queued command with that id, or null (also for the one executing).
     Command* FindCommand(const QUuid& id) const;
+    // The name of the command, executing or queued, that must not be cut short (see
+    // CommThread::UninterruptibleCommandName); empty when there is none. Any thread.
+    QString UninterruptibleCommandName() const;
 
     // Whether a widget object exists; it may still be unusable (RdmWidget::HasError).
     bool HasWidget() const;

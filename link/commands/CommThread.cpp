@@ -65,6 +65,18 @@ Command* CommThread::FindCommand(const QUuid& id) const
     return nullptr;
 }
 
+QString CommThread::UninterruptibleCommandName() const
+{
+    QMutexLocker lock(&mutex_);
+    if (executing_ && !executing_->InterruptsSafely())
+        return executing_->GetName();
+    for (const Entry& entry : queue_) {
+        if (entry.command && !entry.command->InterruptsSafely())
+            return entry.command->GetName();
+    }
+    return {};
+}
+
 void CommThread::RequestStop()
 {
     QMutexLocker lock(&mutex_);
@@ -94,6 +106,11 @@ void CommThread::RunCommand(const Entry& entry)
     // object of this thread could not be deleteLater'd: this loop runs no event loop).
     if (entry.origin)
         command->moveToThread(entry.origin);
+    {
+        // Before CommandCompleted, after which its owner may delete it.
+        QMutexLocker lock(&mutex_);
+        executing_ = nullptr;
+    }
     emit CommandCompleted(id);
 }
 
@@ -109,6 +126,7 @@ void CommThread::run()
                 return;
             while (HeadReadyLocked() && !next.command)
                 next = queue_.takeFirst();
+            executing_ = next.command;
         }
         if (next.command) {
             RunCommand(next);

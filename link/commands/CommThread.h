@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMutex>
 #include <QPointer>
+#include <QString>
 #include <QThread>
 #include <QUuid>
 #include <QWaitCondition>
@@ -44,6 +45,11 @@ public:
     void StartThread();
     // The queued command with that id, or null; the one executing is no longer queued.
     Command* FindCommand(const QUuid& id) const;
+    // The name of a command that must not be cut short (Command::InterruptsSafely is
+    // false): the one executing if it is such, else the first such in the queue; empty
+    // when there is none. Asked of the queue itself, so a command queued from any thread is
+    // seen from the moment it is queued until it has executed.
+    QString UninterruptibleCommandName() const;
 
     // Stops the loop after the command executing now (if any), which is asked to stop too,
     // and waits for the thread. Commands still queued stay unexecuted, get no
@@ -82,5 +88,6 @@ private:
     bool stop_ = false;
     std::stop_source stopSource_;  // what the command thread's clock sleeps and waits observe
     QList<Entry> queue_;
+    Command* executing_ = nullptr;  // from dequeue until it has executed
     const std::function<void()> idleAction_;
 };

@@ -139,6 +139,56 @@ TEST_F(CommandQueueTest, FindCommandSeesWaitingCommandsButNotTheOneExecuting)
     EXPECT_EQ(manager_->FindCommand(waiting.GetId()), nullptr);
 }
 
+// The command the program must not quit on is named from the moment it is queued, from
+// whichever thread, until it has executed: the one executing first, else the first such
+// that waits. Commands that only look are never named.
+TEST_F(CommandQueueTest, TheCommandNotToCutShortIsNamedWhileItWaitsOrRuns)
+{
+    class NamedCommand : public TestCommand
+    {
+    public:
+        NamedCommand(const QString& name, bool safe, std::function<void(TestCommand&)> work = {})
+            : TestCommand(std::move(work)), safe_(safe)
+        {
+            SetName(name);
+        }
+        bool InterruptsSafely() const override { return safe_; }
+
+    private:
+        const bool safe_;
+    };
+    std::atomic<bool> started = false, release = false;
+    const auto hold = [&](TestCommand&) {
+        started = true;
+        while (!release)
+            QThread::usleep(100);
+    };
+    NamedCommand read("Read", true, hold);
+    NamedCommand upload("Upload", false);
+    NamedCommand identify("Identify", true);
+    QSignalSpy completed(manager_, &CommManager::CommandCompleted);
+    EXPECT_EQ(manager_->UninterruptibleCommandName(), QString());
+
+    manager_->QueueCommand(&read);
+    ASSERT_TRUE(PollUntil([&] { return started.load(); }));
+    EXPECT_EQ(manager_->UninterruptibleCommandName(), QString()) << "a read may be cut";
+    // Queued by a worker, as a content operation queues: seen at once, before this
+    // thread has heard of it.
+    QThread worker;
+    worker.start();
+    QThread* const home = QThread::currentThread();
+    upload.moveToThread(&worker);
+    QMetaObject::invokeMethod(&upload, [&] { manager_->QueueCommand(&upload); }, Qt::BlockingQueuedConnection);
+    manager_->QueueCommand(&identify);
+    EXPECT_EQ(manager_->UninterruptibleCommandName(), "Upload");
+    release = true;
+    ASSERT_TRUE(PollUntil([&] { return completed.size() == 3; }));
+    EXPECT_EQ(manager_->UninterruptibleCommandName(), QString());
+    QMetaObject::invokeMethod(&upload, [&] { upload.moveToThread(home); }, Qt::BlockingQueuedConnection);
+    worker.quit();
+    worker.wait();
+}
+
 // Stopping lets the executing command finish and leaves the waiting one untouched.
 TEST(CommThreadTest, StoppingLeavesWaitingCommandsUnexecutedAndUncompleted)
 {
