@@ -4,6 +4,7 @@
 #include "link/feedback/Feedback.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QSet>
 
 const char* const ContentFolder::kNotModifiableText = "Items in this folder can't be modified";
@@ -177,9 +178,15 @@ QList<Content*> ContentFolder::ImportFile(const QString&)
 
 QList<Content*> ContentFolder::ImportFilesFor(QWidget* parent, const QStringList& paths)
 {
+    // Each import may run a dialog, during which this folder may go (its fixture leaving
+    // the line); the files after that are not imported.
+    const QPointer<ContentFolder> self(this);
     QList<Content*> contents;
-    for (const QString& path : paths)
+    for (const QString& path : paths) {
+        if (!self)
+            break;
         contents += ImportFileFor(parent, path);
+    }
     return contents;
 }
 

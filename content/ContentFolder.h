@@ -113,8 +113,9 @@ public:
     // The folder kind's quick import of one file (family folders answer a placeholder of
     // their family without reading it). Default: nothing.
     virtual QList<Content*> ImportFile(const QString& path);
-    // The real import: for each path, ImportFileFor. May open import dialogs over
-    // `parent`. The caller owns the new contents, which belong to no folder yet.
+    // The real import: for each path, ImportFileFor, until this folder is deleted (an
+    // import dialog lets the world go on). May open import dialogs over `parent`. The
+    // caller owns the new contents, which belong to no folder yet.
     virtual QList<Content*> ImportFilesFor(QWidget* parent, const QStringList& paths);
     // The folder kind's real import of one file. Default: nothing.
     virtual QList<Content*> ImportFileFor(QWidget* parent, const QString& path);

@@ -29,14 +29,17 @@ void ContentFolderDelegate::ContextMenuEvent(NodeTree* tree, QContextMenuEvent* 
     ContentFolder* folder = cell ? cell->Folder() : nullptr;
     if (!folder)
         return;
+    // The menu runs an event loop, in which the row may go (its fixture leaving the line, a
+    // deletion chosen from the menu): from then on it is known by index only.
+    const QPersistentModelIndex row = cell->index();
     QMenu menu(tree);
     QAction* rename = nullptr;
     ContentCommands::AddFolderRowEntries(&menu, folder, &rename);
     if (!ContentCommands::HasEntries(menu))
         return;
     QAction* chosen = menu.exec(event->globalPos());
-    if (chosen && chosen == rename)
-        tree->edit(cell->index());
+    if (chosen && chosen == rename && row.isValid())
+        tree->edit(row);
 }
 
 QWidget* ContentFolderDelegate::View(Node* node)

@@ -483,7 +483,8 @@ void ExportToGIFAction::execute()
     if (!item_)
         return;
     const QString chosen = AskSaveFileName(parentWidget(), QStringLiteral("GIF Images (*.gif)"), item_->GetName());
-    if (chosen.isEmpty())
+    // An image gone while the file was chosen is no failure to export.
+    if (chosen.isEmpty() || !item_)
         return;
     bool exported = false;
     if (auto* brevant = qobject_cast<BrevantImage*>(item_.data()))

@@ -1,5 +1,7 @@
 #include "link/ui/LineEditDialog.h"
 
+#include "link/ui/DialogFit.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,8 @@ LineEditDialog::LineEditDialog(const QString& caption, const QString& text, QWid
     buttons->addWidget(ok_);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
+    // A title such as "New BREVANT Package" is wider than the field and its buttons.
+    new WidthFloor(this, layout);
 
     ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);

@@ -2,19 +2,92 @@
 
 #include "link/feedback/FeedbackProxy.h"
 #include "link/operation/Operation.h"
+#include "link/ui/DialogFit.h"
+#include "link/ui/InputBlocker.h"
 #include "platform/system/Clock.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The progress bar's width, which the dialog keeps once the bar has gone.
+constexpr int kProgressWidth = 300;
+// The shown log has room for this many lines (fewer while it holds fewer); more scroll.
+constexpr int kLogLines = 10;
+
+// The latest progress message, cut with an ellipsis to the width the dialog has: a long
+// message must not widen the dialog while it runs.
+class StatusLabel : public QLabel
+{
+public:
+    explicit StatusLabel(QWidget* parent) : QLabel(parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        style()->drawItemText(&painter, area, int(QStyle::visualAlignment(layoutDirection(), alignment())), palette(),
+                              isEnabled(), shown, foregroundRole());
+    }
+};
+
+// The one run in progress: a dialog's run takes its turn once the run before has ended
+// (its dialog closed), and gives it up as its own dialog finishes.
+class RunTurn
+{
+public:
+    explicit RunTurn(OperationDialog* dialog) : dialog_(dialog)
+    {
+        while (OperationDialog* active = Active()) {
+            QEventLoop loop;
+            QObject::connect(active, &QDialog::finished, &loop, &QEventLoop::quit);
+            QObject::connect(active, &QObject::destroyed, &loop, &QEventLoop::quit);
+            loop.exec(QEventLoop::DialogExec);
+        }
+        Active() = dialog;
+        QObject::connect(dialog, &QDialog::finished, dialog, [dialog] { GiveUp(dialog); });
+    }
+    ~RunTurn() { GiveUp(dialog_); }
+    RunTurn(const RunTurn&) = delete;
+    RunTurn& operator=(const RunTurn&) = delete;
+
+private:
+    static QPointer<OperationDialog>& Active()
+    {
+        static QPointer<OperationDialog> active;
+        return active;
+    }
+    static void GiveUp(OperationDialog* dialog)
+    {
+        if (Active() == dialog)
+            Active() = nullptr;
+    }
+
+    OperationDialog* dialog_;
+};
+
+} // namespace
 
 OperationDialog::Thread::Thread(Operation* operation, IFeedback* feedback, QThread* home, QObject* parent)
     : QThread(parent), operation_(operation), feedback_(feedback), home_(home)
@@ -44,7 +117,7 @@ void OperationDialog::Thread::run()
 
 OperationDialog::OperationDialog(QWidget* parent)
     : QDialog(parent),
-      status_(new QLabel(this)),
+      status_(new StatusLabel(this)),
       details_(new QPushButton(tr("Details >>"), this)),
       log_(new QTextEdit(this)),
       progress_(new QProgressBar(this)),
@@ -70,7 +143,7 @@ OperationDialog::OperationDialog(QWidget* parent)
     layout->addWidget(log_, 1);
 
     progress_->setRange(0, 0); // a busy bar until the work sets a goal
-    progress_->setMinimumWidth(300);
+    progress_->setMinimumWidth(kProgressWidth);
     layout->addWidget(progress_);
 
     auto* buttons = new QHBoxLayout;
@@ -79,6 +152,7 @@ OperationDialog::OperationDialog(QWidget* parent)
     ok_->hide();
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinAndMaxSize);
+    (new WidthFloor(this, layout))->SetContentWidth(kProgressWidth);
 
     normalFormat_.setBackground(Qt::white);
     warningFormat_.setBackground(QColor(255, 255, 192));
@@ -100,6 +174,10 @@ OperationDialog::~OperationDialog()
 bool OperationDialog::Run(Operation* operation)
 {
     Q_ASSERT(!thread_);
+    // Two runs at once would work on the same content (two clicks, two deletions).
+    const RunTurn turn(this);
+    // Modal from the start, shown or not: input to the other windows would start more work.
+    const InputBlocker blocker(this);
     setWindowTitle(operation->Title());
 
     proxy_ = std::make_unique<FeedbackProxy>();
@@ -165,6 +243,34 @@ void OperationDialog::addText(QString string, FeedbackStatus status)
     cursor.insertText(QStringLiteral("\n"), QTextCharFormat());
     log_->setTextCursor(cursor);
     log_->ensureCursorVisible();
+    FitLogTo(string);
+}
+
+void OperationDialog::FitLogTo(const QString& text)
+{
+    const QFontMetrics metrics = log_->fontMetrics();
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        longestLogLine_ = std::max(longestLogLine_, metrics.horizontalAdvance(line));
+    FitLog();
+}
+
+void OperationDialog::FitLog()
+{
+    // Besides the lines: the document's margins and the frame, a vertical scroll bar, which
+    // a long log grows, and the cursor, so that the longest line needs no horizontal one
+    // unless it is wider than the screen.
+    const QFontMetrics metrics = log_->fontMetrics();
+    const int margins = 2 * int(std::ceil(log_->document()->documentMargin())) + 2 * log_->frameWidth();
+    const int wanted = longestLogLine_ + margins + log_->cursorWidth() + log_->verticalScrollBar()->sizeHint().width();
+    const int available = AvailableContentWidth(this, qobject_cast<QBoxLayout*>(layout()));
+    // The lines and the empty one after the last, where the cursor stays.
+    const int lines = std::min(log_->document()->blockCount(), kLogLines);
+    const int scrollBar = wanted > available ? log_->horizontalScrollBar()->sizeHint().height() : 0;
+    const QSize size(std::min(wanted, available), lines * metrics.lineSpacing() + margins + scrollBar);
+    if (log_->minimumSize() == size)
+        return;
+    log_->setMinimumSize(size);
+    KeepOnScreen(this);
 }
 
 void OperationDialog::setProgressGoal(int total)
@@ -181,6 +287,9 @@ void OperationDialog::toggleLog()
 {
     log_->setVisible(log_->isHidden());
     details_->setText(log_->isHidden() ? tr("Details >>") : tr("<< Hide"));
+    // The screen's width for it is known better now that the dialog shows.
+    FitLog();
+    KeepOnScreen(this);
 }
 
 void OperationDialog::operationFinished()

@@ -18,9 +18,18 @@ class QTextEdit;
 // Runs one operation on a worker thread behind a modal progress dialog.
 //
 // The dialog stays hidden for the first second, so quick work never flashes a window; it
-// appears then, or at once when the work fails. While the work runs the dialog cannot be
-// closed (Escape and the window's close button do nothing); Cancel asks the operation to
-// stop and the dialog closes when it has.
+// appears then, or at once when the work fails. It is modal from the start of Run all the
+// same: the windows open before take no input until it ends. While the work runs the
+// dialog cannot be closed (Escape and the window's close button do nothing); Cancel asks
+// the operation to stop and the dialog closes when it has.
+//
+// One operation runs at a time: a Run started while another dialog's run is in progress
+// (from an event its event loop delivered) waits until that dialog has closed.
+//
+// The dialog is as wide as its title bar needs and as it ran, also once the progress bar
+// has gone; the shown log is as wide as its longest line, up to the screen's width (longer
+// lines scroll), and as high as ten lines; progress messages never change the width. The
+// dialog stays inside its screen's available area.
 //
 // GUI thread only. One Run per dialog.
 class OperationDialog : public QDialog
@@ -58,6 +67,10 @@ protected:
 private:
     bool IsRunning() const;
     void StopShowTimer();
+    // Widens the log for the lines of `text`, up to the screen's width.
+    void FitLogTo(const QString& text);
+    // Sizes the log for its longest line, up to the screen's width, and for its first lines.
+    void FitLog();
 
     QLabel* status_;
     QPushButton* details_;
@@ -69,6 +82,7 @@ private:
     QTextCharFormat warningFormat_;
     QTextCharFormat errorFormat_;
     int showTimerId_ = -1;
+    int longestLogLine_ = 0;
     std::unique_ptr<FeedbackProxy> proxy_;
     Thread* thread_ = nullptr;
     bool concluded_ = false; // operationFinished has handled the thread's end

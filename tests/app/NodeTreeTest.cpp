@@ -7,9 +7,14 @@
 #include "app/views/ContentFolderView.h"
 #include "app/widgets/ItemPainters.h"
 #include "content/policies/NamedPolicies.h"
+#include "tests/common/UiStepDriver.h"
 #include "tests/content/MemoryFolders.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
 #include <QDragMoveEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -236,6 +241,41 @@ TEST_F(NodeTreeTest, AViewOnlyFolderGivesNoDrag)
     ASSERT_TRUE(stock.IsViewOnly());
     ContentNameNode row(&stock);
     EXPECT_EQ(row.MimeData(), nullptr);
+}
+
+// The row's menu runs an event loop of its own, in which the row may go (here its folder
+// is removed while the menu is open); "Rename" then opens no editor on the row that went.
+TEST_F(NodeTreeTest, RenameFromTheMenuOfARowThatWentMeanwhileOpensNoEditor)
+{
+    for (const bool removed : {false, true}) {
+        SCOPED_TRACE(removed ? "removed" : "kept");
+        MemoryFolder library(RootContentPolicy::Instance(), "User Content");
+        MemoryFolder* show = library.AddFolder("Show", 0, BREVANTContentPackagePolicy::Instance());
+        MemoryFolder* shows = show->AddFolder("Shows", 45);
+        const QModelIndex top = tree_->AddNode(new ContentLibraryNode(&library));
+        tree_->expandAll();
+        const QModelIndex showRow = tree_->Model()->index(0, 0, top);
+        const QPoint at = tree_->visualRect(tree_->Model()->index(0, 0, showRow)).center();
+
+        testing_env::UiStepDriver driver;
+        driver.Popup([&](QMenu* menu) {
+            if (removed) {
+                ASSERT_TRUE(show->RemoveChild(shows, nullptr));
+            }
+            for (QAction* entry : menu->actions()) {
+                if (entry->text() == "Rename")
+                    menu->setActiveAction(entry);
+            }
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree_->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree_->viewport(), &event);
+        EXPECT_TRUE(driver.Done());
+        EXPECT_EQ(tree_->Model()->rowCount(showRow), removed ? 0 : 1);
+        EXPECT_EQ(tree_->viewport()->findChild<QLineEdit*>() != nullptr, !removed);
+        tree_->Model()->clear();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 #include "NodeTreeTest.moc"

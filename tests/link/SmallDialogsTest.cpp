@@ -2,6 +2,7 @@
 #include "link/ui/NumberDialog.h"
 #include "link/ui/OverrideCursorHelper.h"
 #include "tests/common/ModalDialogDriver.h"
+#include "tests/link/TitleBar.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -171,6 +172,25 @@ TEST(NameDialogTest, AnEmptyTitleKeepsTheDefaultTitle)
     NameDialog dialog("Sky", &parent, "");
     EXPECT_EQ(dialog.windowTitle(), "");
     EXPECT_EQ(Edit(&dialog)->text(), "Sky");
+}
+
+// The window manager shows the whole title, up to the screen's width.
+TEST(NameDialogTest, IsAsWideAsItsTitleBarNeedsUpToTheScreen)
+{
+    for (const QString& title : {QString("New BREVANT Package"), QString("Rename"), QString(200, 'W')}) {
+        SCOPED_TRACE(title.left(40).toStdString());
+        NameDialog dialog(QString(), nullptr, title);
+        dialog.show();
+        QCoreApplication::sendPostedEvents();
+        // The title bar spans the window's frame.
+        const int frame = dialog.frameGeometry().width();
+        EXPECT_GE(frame, std::min(link_ui_test::TitleBarNeeds(title), link_ui_test::AvailableWidth()));
+        EXPECT_LE(frame, link_ui_test::AvailableWidth());
+    }
+    AddressDialog untitled(1, nullptr, 512);
+    untitled.show();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_GE(untitled.frameGeometry().width(), link_ui_test::TitleBarNeeds(QString())) << "the title bar's buttons";
 }
 
 TEST(OverrideCursorHelperTest, ShowsTheWaitCursorAndRestoresTheOneBefore)

@@ -176,4 +176,12 @@ TEST(Screenshots, TheToolWritesEveryPictureOfTheWindow)
     ASSERT_FALSE(aboutPicture.isNull());
     EXPECT_EQ(about.size(), aboutPicture.size());
     EXPECT_EQ(RowOf(about, aboutPicture.copy(0, 0, 60, 20), 1), 0);
+
+    // A failed copy with its log open: its warning and error lines on their colours. The
+    // name dialog of a new package.
+    const QImage failed = picture("operation-failed.png");
+    ASSERT_FALSE(failed.isNull());
+    EXPECT_GT(Count(failed, qRgb(255, 255, 192)), 100);
+    EXPECT_GT(Count(failed, qRgb(255, 192, 192)), 100);
+    EXPECT_FALSE(picture("name-dialog.png").isNull());
 }

@@ -32,6 +32,18 @@ bool WaitFor(const std::function<bool()>& done)
     return true;
 }
 
+bool ShowDialog(QWidget& dialog)
+{
+    dialog.move(0, 0);
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        std::fprintf(stderr, "the %s \"%s\" was never shown\n", dialog.metaObject()->className(),
+                     qPrintable(dialog.windowTitle()));
+        return false;
+    }
+    return true;
+}
+
 QPixmap Grab(QWidget& window)
 {
     window.repaint();

@@ -16,6 +16,10 @@ class QWidget;
 // passes first.
 bool WaitFor(const std::function<bool()>& done);
 
+// Shows `dialog` at the screen's corner, laid out and painted; false, said on stderr, when
+// it never shows.
+bool ShowDialog(QWidget& dialog);
+
 // The window's client area as the screen shows it now.
 QPixmap Grab(QWidget& window);
 

@@ -28,6 +28,7 @@
 #include "link/ui/Preferences.h"
 #include "platform/system/Clock.h"
 #include "tools/screenshots/CreatorScenes.h"
+#include "tools/screenshots/DialogScenes.h"
 #include "tools/screenshots/ShowcaseFolder.h"
 #include "tools/screenshots/DeviceScenes.h"
 #include "tools/screenshots/Shooting.h"
@@ -212,18 +213,6 @@ bool RunFFmpeg(const QStringList& arguments)
     return ran;
 }
 
-// A dialog shown at the screen's corner, laid out and painted.
-bool ShowDialog(QWidget& dialog)
-{
-    dialog.move(0, 0);
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
-        std::fprintf(stderr, "the dialog \"%s\" was never shown\n", qPrintable(dialog.windowTitle()));
-        return false;
-    }
-    return true;
-}
-
 // The import dialog over a picture of 640 × 480 with the sample mask shown, and over a
 // clip of 10 frames a second at its eighth frame. The media are made by ffmpeg's test
 // pattern into `work`.
@@ -344,7 +333,7 @@ int main(int argc, char** argv)
     Shooter shooter(output);
     const bool taken = TakeDevices(window, shooter, discovered) && TakeLibrary(window, shooter)
         && TakeStock(window, shooter) && TakeImport(shooter, QDir(data.filePath(QStringLiteral("work"))))
-        && TakeView(shooter) && TakePreview(shooter) && TakeWizardScenes(window, shooter)
+        && TakeView(shooter) && TakePreview(shooter) && TakeDialogScenes(shooter) && TakeWizardScenes(window, shooter)
         && TakeTasks(window, shooter)
         && TakeCreatorScenes(&window, QDir(data.path()).filePath(QStringLiteral("media")), shooter);
     return taken ? 0 : 1;

@@ -26,17 +26,6 @@ namespace {
 
 constexpr QSize kWizardSize(600, 440);
 
-bool Show(QWidget& dialog)
-{
-    dialog.move(0, 0);
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog)) {
-        std::fprintf(stderr, "the %s was never shown\n", dialog.metaObject()->className());
-        return false;
-    }
-    return true;
-}
-
 QTreeWidget* ListOf(QWizard& wizard)
 {
     return wizard.currentPage()->findChild<QTreeWidget*>();
@@ -69,7 +58,7 @@ bool Next(QWizard& wizard, int expectedId)
 bool TakeFleetWizard(QWizard& wizard, const QString& name, Shooter& shooter)
 {
     wizard.resize(kWizardSize);
-    if (!Show(wizard) || !shooter.Save(name + QStringLiteral("-model.png"), Grab(wizard)) || !Next(wizard, 1))
+    if (!ShowDialog(wizard) || !shooter.Save(name + QStringLiteral("-model.png"), Grab(wizard)) || !Next(wizard, 1))
         return false;
     TickFirst(wizard, 1);
     return shooter.Save(name + QStringLiteral("-devices.png"), Grab(wizard));
@@ -91,7 +80,7 @@ bool TakeClone(QWidget& window, const QList<Device*>& devices, Shooter& shooter)
 {
     CloneWizard wizard(&window, devices, UserPackages());
     wizard.resize(kWizardSize);
-    if (!Show(wizard))
+    if (!ShowDialog(wizard))
         return false;
     QTreeWidget* tree = ListOf(wizard);
     const QList<QTreeWidgetItem*> show =
@@ -116,7 +105,7 @@ bool TakeUpgrade(QWidget& window, const QList<Device*>& devices, Shooter& shoote
     }
     UpgradeWizard wizard(&window, devices);
     wizard.resize(kWizardSize);
-    if (!Show(wizard) || !shooter.Save(QStringLiteral("upgrade-model.png"), Grab(wizard)))
+    if (!ShowDialog(wizard) || !shooter.Save(QStringLiteral("upgrade-model.png"), Grab(wizard)))
         return false;
     // A lamp model has no file of its own: the file page.
     auto* models = wizard.currentPage()->findChild<QComboBox*>();
@@ -131,7 +120,7 @@ bool TakeUpgrade(QWidget& window, const QList<Device*>& devices, Shooter& shoote
 bool TakeAbout(QWidget& window, Shooter& shooter)
 {
     AboutDialog about(&window);
-    return Show(about) && shooter.Save(QStringLiteral("about.png"), Grab(about));
+    return ShowDialog(about) && shooter.Save(QStringLiteral("about.png"), Grab(about));
 }
 
 } // namespace

@@ -418,3 +418,19 @@ TEST_F(ContentActionsTest, AnImageExportsToAGifOrSaysItCannot)
     ChooseFile(dialogs, Path("missing/sky.gif"));
     EXPECT_EQ(Boxes(gif), (QStringList{"Error", "Unable to export image"}));
 }
+
+// The image goes while its file is chosen: that is no failure to tell, and nothing is written.
+TEST_F(ContentActionsTest, AnImageGoneWhileItsGifIsPlacedEndsTheExportSilently)
+{
+    ExportToGIFAction gif(&window_, static_cast<Content*>(rain_));
+    ModalDialogDriver dialogs;
+    dialogs.Then<QFileDialog>([&](QFileDialog* dialog) {
+        ASSERT_TRUE(shows_->RemoveChild(rain_, nullptr));
+        library_test::DeleteLaterNodes();
+        dialog->selectFile(Path("rain.gif"));
+        QTimer::singleShot(0, dialog, [dialog] { static_cast<QDialog*>(dialog)->accept(); });
+    });
+    EXPECT_TRUE(Boxes(gif).isEmpty());
+    EXPECT_TRUE(dialogs.Done());
+    EXPECT_FALSE(QFile::exists(Path("rain.gif")));
+}

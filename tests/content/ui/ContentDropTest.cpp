@@ -1,6 +1,8 @@
 // The drop rules over the user library and a Brevant fixture's tree on the simulated line.
 #include "content/ContentSource.h"
 #include "content/operations/ContentSteps.h"
+#include "content/policies/FamilyImport.h"
+#include "content/policies/NamedPolicies.h"
 #include "content/ui/ContentDrop.h"
 #include "fixtures/tree/QelRDMContentFolder.h"
 #include "fixtures/commands/QelContentDownloadCommand.h"
@@ -246,4 +248,25 @@ TEST_F(ContentDropTest, AMoveWhoseCopyFailsDeletesNothing)
     EXPECT_EQ(confirmer.confirmed, 1) << "the failed copy is shown";
     EXPECT_EQ(from->ChildCount(), 1);
     EXPECT_TRUE(root.Log().Lines("remove").isEmpty());
+}
+
+// Each picture dropped is imported through a dialog, during which the folder may go (its
+// fixture leaving the line); the pictures after it are not imported into the dead folder.
+TEST(ContentDropFilesTest, AFolderDeletedDuringAnImportDialogTakesNoMoreFiles)
+{
+    MemoryFolder root(RootContentPolicy::Instance(), QStringLiteral("User Content"));
+    MemoryFolder* package = root.AddFolder(QStringLiteral("Show"), 0, BREVANTContentPackagePolicy::Instance());
+    MemoryFolder* folder = package->AddFolder(QStringLiteral("Shows"), 45, BREVANTContentFolderPolicy::Instance());
+    int dialogs = 0;
+    SetPictureImporter([&](QWidget*, const QFileInfo&, Content&) {
+        if (++dialogs == 1) {
+            EXPECT_TRUE(package->RemoveChild(folder, nullptr));
+        }
+        return true;
+    });
+    EXPECT_FALSE(ContentDrop::Drop(nullptr, folder, Files({"/pictures/one.png", "/pictures/two.png"}).get(),
+                                   Qt::CopyAction));
+    SetPictureImporter({});
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(package->ChildCount(), 0);
 }
