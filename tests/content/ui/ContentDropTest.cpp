@@ -262,7 +262,7 @@ TEST(ContentDropFilesTest, AFolderDeletedDuringAnImportDialogTakesNoMoreFiles)
         if (++dialogs == 1) {
             EXPECT_TRUE(package->RemoveChild(folder, nullptr));
         }
-        return true;
+        return PictureImportResult::Imported;
     });
     EXPECT_FALSE(ContentDrop::Drop(nullptr, folder, Files({"/pictures/one.png", "/pictures/two.png"}).get(),
                                    Qt::CopyAction));
