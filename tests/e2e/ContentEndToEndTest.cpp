@@ -371,28 +371,45 @@ TEST_F(ContentEndToEnd, ItemsOfTheOtherFamilyAreSkippedWithoutTraffic)
 
 // ---- downloads -------------------------------------------------------------------------
 
+// The request kinds: 1 for the first packet, 3 after each failed exchange (also before the
+// first packet), 2 after each packet taken. A stale packet is not a failure: the one taken
+// last again means the request for the next was lost (2); another one before the first
+// means the fixture is still on an earlier download of the file (1). The cases run in
+// order on one fixture, whose download state carries over from case to case.
 TEST_F(ContentEndToEnd, ADownloadAsksAgainAfterFailedExchangesButNotForEver)
 {
-    const QByteArray stored = sim::GenerateQelRecord(sim::QelFamily::Brevant, 0x0A0B0C0D, "Waves", 6, 2);
+    const QByteArray stored = sim::GenerateQelRecord(sim::QelFamily::Brevant, 0x0A0B0C0D, "Waves", 6, 2);  // 8 packets
     Sim(k101).ModifyContent([&](sim::QelContent& content) {
         content.folders[45].name = "Shows";
         content.folders[45].files[3] = {stored.mid(4, 4), "Waves", stored};
     });
+    const auto nacks = [&](int skip, int count) {
+        Sim(k101).InjectFault(ResponderFault::Nack(0x810E).ForPid(qelpid::BulkDataDownload).After(skip).Times(count));
+    };
+    const auto silence = [&](int skip, int count) {
+        Sim(k101).InjectFault(ResponderFault::Silence().ForPid(qelpid::BulkDataDownload).After(skip).Times(count));
+    };
+    const int engineTries = RDMProtocol::kMaxAttempts;  // a silent exchange fails after these
     struct Case
     {
         const char* name;
         std::function<void()> inject;
         bool ok;
+        QString kinds;
     };
     const QList<Case> cases = {
-        {"six NACKs", [&] { Sim(k101).InjectFault(ResponderFault::Nack(0x810E).ForPid(qelpid::BulkDataDownload).Times(6)); }, false},
-        {"five NACKs", [&] { Sim(k101).InjectFault(ResponderFault::Nack(0x810E).ForPid(qelpid::BulkDataDownload).Times(5)); }, true},
-        {"five NACKs mid-file",
-         [&] { Sim(k101).InjectFault(ResponderFault::Nack(0x810E).ForPid(qelpid::BulkDataDownload).After(2).Times(5)); }, true},
-        {"a silent fixture mid-file",
-         [&] { Sim(k101).InjectFault(ResponderFault::Silence().ForPid(qelpid::BulkDataDownload).After(1)); }, true},
-        {"a short reply", [&] { Sim(k101).InjectContentFault(QelContentFault::ShortDownload().After(1)); }, true},
-        {"a repeated packet", [&] { Sim(k101).InjectContentFault(QelContentFault::RepeatDownload().After(1)); }, true},
+        {"six NACKs", [&] { nacks(0, 6); }, false, "1 3 3 3 3 3"},
+        {"five NACKs before the first packet", [&] { nacks(0, 5); }, true, "1 3 3 3 3 3 2 2 2 2 2 2 2"},
+        {"a short first reply", [&] { Sim(k101).InjectContentFault(QelContentFault::ShortDownload()); }, true,
+         "1 3 2 2 2 2 2 2 2"},
+        {"five NACKs after two packets", [&] { nacks(2, 5); }, true, "1 2 2 3 3 3 3 3 2 2 2 2 2 2"},
+        {"a first request lost after an earlier download", [&] { silence(0, engineTries); }, true,
+         QStringList(engineTries, QStringLiteral("1")).join(' ') + " 3 1 2 2 2 2 2 2 2"},
+        {"a request lost mid-file, sent again by the engine", [&] { silence(1, 1); }, true, "1 2 2 2 2 2 2 2 2"},
+        {"a short reply mid-file", [&] { Sim(k101).InjectContentFault(QelContentFault::ShortDownload().After(1)); }, true,
+         "1 2 3 2 2 2 2 2 2"},
+        {"a repeated packet", [&] { Sim(k101).InjectContentFault(QelContentFault::RepeatDownload().After(1)); }, true,
+         "1 2 2 2 2 2 2 2 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -400,12 +417,17 @@ TEST_F(ContentEndToEnd, ADownloadAsksAgainAfterFailedExchangesButNotForEver)
         RecordingFeedback lines;
         BrevantRDMImage record;
         bool ok = false;
+        MarkLine();
         OnCommandThread([&](QelProtocol& protocol) { ok = protocol.DownloadContent(fixture101.get(), 45, 3, &record, &lines); });
         EXPECT_EQ(ok, c.ok);
         EXPECT_EQ(lines.Texts().contains(" Error count exceeded getting content for folder 45"), !c.ok);
         if (c.ok) {
             EXPECT_EQ(record.Flatten(), stored);
         }
+        QStringList kinds;
+        for (const LineRequest& request : LineRequests(qelpid::BulkDataDownload))
+            kinds.append(QString::number(quint8(request.data.at(2))));
+        EXPECT_EQ(kinds.join(' ').toStdString(), c.kinds.toStdString());
         Sim(k101).ClearFaults();
         Sim(k101).ClearContentFaults();
     }
