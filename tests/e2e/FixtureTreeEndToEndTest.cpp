@@ -315,6 +315,9 @@ TEST_F(FixtureTreeEndToEnd, ARootAskedForOnAnotherThreadLivesAndDiscoversOnTheFi
     delete worker;
     ASSERT_TRUE(root);
     EXPECT_EQ(root->thread(), QThread::currentThread());
+    // Its first listing is asked for by a call posted to this thread, which Tree's drain
+    // would not wait for had it not been handled yet.
+    ASSERT_TRUE(PollUntil([&] { return root->ChildrenRead(); }, 60000));
     EXPECT_EQ(Tree(k102), root);
     EXPECT_EQ(Numbers(UserGroup(k102)), QList<int>{45});
 }
