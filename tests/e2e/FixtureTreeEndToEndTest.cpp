@@ -628,7 +628,7 @@ TEST_F(FixtureTreeEndToEnd, FolderNumbersStayUniqueAndFailedOrCutOffRequestsLeav
     ASSERT_TRUE(user->ModifyChild(f45, QStringLiteral("Renamed"), 45, &renamed));
     ASSERT_TRUE(WaitFinished(renamed));
     EXPECT_EQ(renamed.results, QList<FeedbackResult>{FeedbackSuccess});
-    EXPECT_EQ(LinePids(), QList<quint16>{qelpid::FolderInfo}) << "a new name alone is one SET FOLDER_INFO";
+    EXPECT_EQ(ExchangePids(), QList<quint16>{qelpid::FolderInfo}) << "a new name alone is one SET FOLDER_INFO";
     EXPECT_EQ(f45->GetName(), "Renamed");
     EXPECT_EQ(Sim(k101).Content().folders.at(45).name, "Renamed");
 
