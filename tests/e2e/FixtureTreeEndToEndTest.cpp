@@ -34,8 +34,11 @@
 #include "tests/fixtures/FamilyTestSupport.h"
 #include "tests/link/PollUntil.h"
 #include "tests/link/RecordingFeedback.h"
+#include "tests/link/TestCommand.h"
 
+#include <QMutex>
 #include <QPointer>
+#include <QSemaphore>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -312,6 +315,9 @@ TEST_F(FixtureTreeEndToEnd, ARootAskedForOnAnotherThreadLivesAndDiscoversOnTheFi
     delete worker;
     ASSERT_TRUE(root);
     EXPECT_EQ(root->thread(), QThread::currentThread());
+    // Its first listing is asked for by a call posted to this thread, which Tree's drain
+    // would not wait for had it not been handled yet.
+    ASSERT_TRUE(PollUntil([&] { return root->ChildrenRead(); }, 60000));
     EXPECT_EQ(Tree(k102), root);
     EXPECT_EQ(Numbers(UserGroup(k102)), QList<int>{45});
 }
@@ -622,7 +628,7 @@ TEST_F(FixtureTreeEndToEnd, FolderNumbersStayUniqueAndFailedOrCutOffRequestsLeav
     ASSERT_TRUE(user->ModifyChild(f45, QStringLiteral("Renamed"), 45, &renamed));
     ASSERT_TRUE(WaitFinished(renamed));
     EXPECT_EQ(renamed.results, QList<FeedbackResult>{FeedbackSuccess});
-    EXPECT_EQ(LinePids(), QList<quint16>{qelpid::FolderInfo}) << "a new name alone is one SET FOLDER_INFO";
+    EXPECT_EQ(ExchangePids(), QList<quint16>{qelpid::FolderInfo}) << "a new name alone is one SET FOLDER_INFO";
     EXPECT_EQ(f45->GetName(), "Renamed");
     EXPECT_EQ(Sim(k101).Content().folders.at(45).name, "Renamed");
 
@@ -752,10 +758,24 @@ TEST_F(FixtureTreeEndToEnd, TheAggregatorJoinsTheFoldersOfOneNumberAndEveryMembe
 
     BrevantImage* given = MakeTestImage<BrevantImage>(3, "Glow", 0x9000'0003, 3).release();
     MarkLine();
-    RecordingFeedback feedback;
+    WatchingFeedback feedback;
+    QList<QList<int>> heldAtFinished;
+    feedback.onFinished = [&] {
+        for (QelRDMContentFolder* member : {a, c, d})
+            heldAtFinished.append(Numbers(member));
+    };
+    // The upload's two signals are both queued here before either is handled (a command
+    // queued after it runs once the upload's CommandCompleted is out), so the members'
+    // parts, posted while the first is handled, arrive after the second.
+    QSemaphore uploadDone;
+    TestCommand marker([&uploadDone](TestCommand&) { uploadDone.release(); });
     ASSERT_TRUE(aggregate->AddChild(ListOf(given), &feedback));
+    Manager().QueueCommand(&marker);
+    ASSERT_TRUE(uploadDone.tryAcquire(1, 60000));
     ASSERT_TRUE(WaitFinished(feedback));
+    Drain();
     EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
+    EXPECT_EQ(heldAtFinished, QList<QList<int>>(3, {3})) << "the caller hears Finished once every member holds the item";
     QList<Content*> items;
     for (QelRDMContentFolder* member : {a, c, d}) {
         ASSERT_EQ(Numbers(member), QList<int>{3});
@@ -781,6 +801,68 @@ TEST_F(FixtureTreeEndToEnd, TheAggregatorJoinsTheFoldersOfOneNumberAndEveryMembe
     aggregator->Release(joined);
     EXPECT_EQ(joined, QList<ContentFolder*>{b});
     EXPECT_TRUE(watched.isNull());
+}
+
+// The clone runs on the operation's worker thread, where the aggregate of the three folders
+// is made; the folders live on the thread of their fixtures' trees (this one). Each gets its
+// item there, never from the worker.
+TEST_F(FixtureTreeEndToEnd, ACloneToSeveralFixturesHandsEachFolderItsItemOnTheFoldersThread)
+{
+    const QList<quint64> uids{k101, k102, k103};
+    QMutex mutex;
+    QList<QThread*> addedOn;
+    for (quint64 uid : uids) {
+        AddSimFolder(uid, 45, "Shows");
+        QelRDMContentFolder* folder = UserFolder(uid, 45);
+        ASSERT_TRUE(folder);
+        ASSERT_EQ(folder->thread(), QThread::currentThread());
+        QObject::connect(
+            folder, &ContentFolder::ContentAdded, &watch_,
+            [&] {
+                QMutexLocker lock(&mutex);
+                addedOn.append(QThread::currentThread());
+            },
+            Qt::DirectConnection);
+    }
+    queuedNames_.clear();
+    const Outcome outcome = CloneShowsTo(uids, MakeTestImage<BrevantImage>(2, "Dawn", 0xA000'0033, 3).release());
+    EXPECT_EQ(outcome.result, 0) << outcome.log.toStdString();
+    EXPECT_TRUE(queuedNames_.contains(QStringLiteral("BREVANT Multicast Content Upload"))) << "one upload for the three";
+    QMutexLocker lock(&mutex);
+    EXPECT_EQ(addedOn, QList<QThread*>(3, QThread::currentThread()));
+    for (quint64 uid : uids)
+        EXPECT_EQ(Numbers(UserFolder(uid, 45)), QList<int>{3});
+}
+
+// A member that goes while its item is on the way to its thread takes the item with it; the
+// others keep theirs, and the caller still hears Finished.
+TEST_F(FixtureTreeEndToEnd, AMemberThatGoesBeforeItsItemArrivesTakesTheItemWithIt)
+{
+    for (quint64 uid : {k101, k102, k103})
+        AddSimFolder(uid, 45, "Show");
+    QelRDMContentFolder* a = UserFolder(k101, 45);
+    QelRDMContentFolder* b = UserFolder(k102, 45);
+    QelRDMContentFolder* c = UserFolder(k103, 45);
+    QList<ContentFolder*> joined;
+    ASSERT_TRUE(a->Aggregator()->Aggregate({a, b, c}, joined));
+    auto* aggregate = qobject_cast<QelRDMContentAggregate*>(joined.value(0));
+    ASSERT_TRUE(aggregate);
+
+    // The aggregate announces the item just before it posts the members their parts: a
+    // queued call made then runs before those parts arrive.
+    QPointer<QObject> lastMember(c);
+    QObject::connect(aggregate, &ContentFolder::ContentAdded, &watch_, [&] { fixtures_.erase(k103); },
+                     Qt::QueuedConnection);
+    const QPointer<Content> given(MakeTestImage<BrevantImage>(3, "Glow", 0x9000'0013, 3).release());
+    RecordingFeedback feedback;
+    ASSERT_TRUE(aggregate->AddChild(ListOf(given.data()), &feedback));
+    ASSERT_TRUE(WaitFinished(feedback));
+    EXPECT_EQ(feedback.results, QList<FeedbackResult>{FeedbackSuccess});
+    EXPECT_TRUE(lastMember.isNull());
+    EXPECT_TRUE(given.isNull()) << "the last member's item (the very one uploaded) went with it";
+    EXPECT_EQ(Numbers(a), QList<int>{3});
+    EXPECT_EQ(Numbers(b), QList<int>{3});
+    a->Aggregator()->Release(joined);
 }
 
 TEST_F(FixtureTreeEndToEnd, ACloneToSeveralFixturesSendsEachPacketOnce)

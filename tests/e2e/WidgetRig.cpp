@@ -122,34 +122,62 @@ void WidgetRigTest::MarkLine()
     lineMark_ = RigWidget()->LineRequestCount();
 }
 
-QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests() const
+QList<WidgetRigTest::LineRequest> WidgetRigTest::RequestsOf(const QList<QByteArray>& packets, bool foldResends)
 {
     QList<LineRequest> requests;
-    for (const QByteArray& packet : RigWidget()->LineRequestsSince(lineMark_)) {
+    QByteArray previous;
+    for (const QByteArray& packet : packets) {
         if (packet.size() < 26)
+            continue;
+        const bool resent = foldResends && packet == previous;
+        previous = packet;
+        if (resent)
             continue;
         const auto* bytes = reinterpret_cast<const quint8*>(packet.constData());
         requests.append({RDMProtocol::ReadUid(bytes + 3), bytes[20], RDMProtocol::ReadUInt16(bytes + 21),
-                         packet.mid(24, bytes[23])});
+                         packet.mid(24, bytes[23]), bytes[15]});
     }
     return requests;
 }
 
+QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests() const
+{
+    return RequestsOf(RigWidget()->LineRequestsSince(lineMark_), false);
+}
+
+QList<WidgetRigTest::LineRequest> WidgetRigTest::LineExchanges(std::optional<quint16> pid) const
+{
+    const QList<LineRequest> exchanges = RequestsOf(RigWidget()->LineRequestsSince(lineMark_), true);
+    return pid ? OfPid(exchanges, *pid) : exchanges;
+}
+
+QList<WidgetRigTest::LineRequest> WidgetRigTest::OfPid(QList<LineRequest> requests, quint16 pid)
+{
+    requests.removeIf([pid](const LineRequest& request) { return request.pid != pid; });
+    return requests;
+}
+
+QList<quint16> WidgetRigTest::ExchangePids() const
+{
+    return PidsOf(LineExchanges());
+}
+
+QList<quint16> WidgetRigTest::PidsOf(const QList<LineRequest>& requests)
+{
+    QList<quint16> pids;
+    for (const LineRequest& request : requests)
+        pids.append(request.pid);
+    return pids;
+}
+
 QList<WidgetRigTest::LineRequest> WidgetRigTest::LineRequests(quint16 pid) const
 {
-    QList<LineRequest> requests;
-    for (const LineRequest& request : LineRequests())
-        if (request.pid == pid)
-            requests.append(request);
-    return requests;
+    return OfPid(LineRequests(), pid);
 }
 
 QList<quint16> WidgetRigTest::LinePids() const
 {
-    QList<quint16> pids;
-    for (const LineRequest& request : LineRequests())
-        pids.append(request.pid);
-    return pids;
+    return PidsOf(LineRequests());
 }
 
 RdmWidget* WidgetRigTest::Widget() const

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Command;
 class CommManager;
@@ -70,6 +71,7 @@ protected:
         quint8 commandClass = 0;
         quint16 pid = 0;
         QByteArray data;
+        quint8 transaction = 0;
     };
     // The RDM requests from now on are what LineRequests gives (all since boot before).
     void MarkLine();
@@ -77,6 +79,11 @@ protected:
     QList<LineRequest> LineRequests(quint16 pid) const;
     // The PIDs of LineRequests(), in order.
     QList<quint16> LinePids() const;
+    // The exchanges: the requests with each one the engine sent again unchanged (its reply
+    // did not come in time; same transaction number) counted once. What a test counts here
+    // does not depend on how fast a loaded machine carried the replies.
+    QList<LineRequest> LineExchanges(std::optional<quint16> pid = std::nullopt) const;
+    QList<quint16> ExchangePids() const;
 
     // Runs `work` as a queued command on the command thread and waits for its
     // CommandCompleted; false if it never completed.
@@ -88,6 +95,11 @@ protected:
     void Quit();
 
 private:
+    // The requests among `packets`; with `foldResends`, one sent again unchanged right after
+    // itself is left out.
+    static QList<LineRequest> RequestsOf(const QList<QByteArray>& packets, bool foldResends);
+    static QList<LineRequest> OfPid(QList<LineRequest> requests, quint16 pid);
+    static QList<quint16> PidsOf(const QList<LineRequest>& requests);
     void BootMachine(); // with nothing plugged in, and no manager yet
     void StartManager();
 
