@@ -8,6 +8,7 @@
 #include "tests/common/ScopedFileSizeLimit.h"
 #include "tests/library/archive/ArchiveTestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -309,22 +310,39 @@ TEST_F(WritingPackages, AFailureInTheLastBytesOfTheArchiveIsReported)
     // fills up right there must fail the export too, not leave a truncated package.
     const QByteArray member = archive_test::RandomBytes(20000);
     const QString sized = Path("sized.qelpkg");
-    {
-        Handler::ArchiveWriterEnabler writing(sized);
-        ASSERT_TRUE(WriteMember(sized + QStringLiteral("/f/a.bvi"), member));
-        ASSERT_TRUE(writing.Commit().Ok());
-    }
-    const qint64 size = QFileInfo(sized).size();
-
     const QString package = Path("keep.qelpkg");
-    archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "the old package"}});
-    const QByteArray before = archive_test::FileBytes(package);
-    {
-        Handler::ArchiveWriterEnabler writing(package);
-        ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), member));
-        testing_env::ScopedFileSizeLimit limit(rlim_t(size - 1));
-        EXPECT_FALSE(writing.Commit().Ok());
+    // The old package's bytes: its gzip header carries the second it was written in too.
+    const auto writeOldPackage = [&] {
+        archive_test::WriteTar(package, {{QStringLiteral("f/a.bvi"), TarMember::File, "the old package"}});
+        return archive_test::FileBytes(package);
+    };
+    QByteArray before = writeOldPackage();
+
+    // Writes the archive once to learn its size, then again under a file-size limit one byte
+    // short of it. Each tar header carries the second it was written in, and another second
+    // can compress to another size, so both go in one second.
+    bool committed = true;
+    for (int attempt = 0;; ++attempt) {
+        ASSERT_LT(attempt, 10) << "no two archives were written within one second";
+        QFile::remove(sized);
+        const qint64 second = QDateTime::currentSecsSinceEpoch();
+        {
+            Handler::ArchiveWriterEnabler writing(sized);
+            ASSERT_TRUE(WriteMember(sized + QStringLiteral("/f/a.bvi"), member));
+            ASSERT_TRUE(writing.Commit().Ok());
+        }
+        const qint64 size = QFileInfo(sized).size();
+        {
+            Handler::ArchiveWriterEnabler writing(package);
+            ASSERT_TRUE(WriteMember(package + QStringLiteral("/f/a.bvi"), member));
+            testing_env::ScopedFileSizeLimit limit(rlim_t(size - 1));
+            committed = writing.Commit().Ok();
+        }
+        if (QDateTime::currentSecsSinceEpoch() == second)
+            break;
+        before = writeOldPackage();
     }
+    EXPECT_FALSE(committed);
     EXPECT_EQ(archive_test::FileBytes(package), before);
     EXPECT_EQ(FolderContents(), (QStringList{QStringLiteral("keep.qelpkg"), QStringLiteral("sized.qelpkg")}));
 }
