@@ -229,14 +229,19 @@ TEST_F(CreatorMediaTest, PlaybackLoopsAndAPauseStopsAllStepping)
     EXPECT_TRUE(Dialog().IsPlaying());
     EXPECT_EQ(play->accessibleName(), "Pause");
 
+    // Every frame shown is noted as it is shown: on a busy machine one turn of the event
+    // loop can step through several frames that came due meanwhile.
     std::vector<int> shown{Slider("frameSlider")->value()};
-    ASSERT_TRUE(PollUntil([&] {
+    const QMetaObject::Connection noting = QObject::connect(&Dialog(), &MosavraDialog::repaintPreview, [&] {
         if (Slider("frameSlider")->value() != shown.back())
             shown.push_back(Slider("frameSlider")->value());
-        return shown.size() >= 4;
-    }));
+    });
+    const bool looped = PollUntil([&] { return shown.size() >= 4; });
+    QObject::disconnect(noting);
+    ASSERT_TRUE(looped);
+    shown.resize(4);
     EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 0})) << "after the last frame the first";
-    EXPECT_EQ(FrameText(), "Frame (1/3):");
+    EXPECT_EQ(FrameText(), QStringLiteral("Frame (%1/3):").arg(Slider("frameSlider")->value() + 1));
 
     ClickButton("playPauseButton");
     EXPECT_EQ(play->accessibleName(), "Play");
