@@ -136,14 +136,14 @@ bool TakeCreatorScenes(QWidget* parent, const QString& mediaFolder, Shooter& sho
     auto* expand = dialog.findChild<QAbstractButton*>(QStringLiteral("expandButton"));
     if (!expand || !expand->isEnabled())
         return Fail("the window cannot be expanded");
-    // The window takes its new size a moment after the click.
+    // The window takes its new size a moment after each click.
     const QSize collapsed = dialog.size();
     expand->click();
     WaitFor([&] { return dialog.IsExpanded() && dialog.size() != collapsed; });
     if (!shooter.Save(QStringLiteral("creator-expanded.png"), Grab(dialog)))
         return false;
     expand->click();
-    WaitFor([&] { return !dialog.IsExpanded(); });
+    WaitFor([&] { return !dialog.IsExpanded() && dialog.size() == collapsed; });
 
     if (!dialog.OpenMedia(clip))
         return Fail("the clip was not taken");
