@@ -9,7 +9,8 @@ class ImageSink;
 // (ImageSink::PreferredSize: the store's size, say), shown until the next
 // frame's time stamp (the last one until the end of the stream, or 0 ms when the stream
 // does not say how long it is). Time stamps that go backwards give 0 ms, never a
-// negative time. A sink's false ends the decoding.
+// negative time. A sink's false ends the decoding. A sink that prefers an empty size is
+// given no pictures: the stream is decoded, nothing converted (the decoder's own cost).
 //
 // False when the file cannot be opened or holds no decodable video stream, or when
 // memory for a frame or the colour converter cannot be had; otherwise true, even when no
