@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QStringList>
+
+// The commands of content_tool, one source file each. A command gets the arguments after
+// its name, as many as its line of the table in ContentTool.cpp states, and answers the
+// process's exit status.
+namespace ContentToolCommands {
+
+constexpr int kSucceeded = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+int PackageImport(const QStringList& arguments);
+int PackageExport(const QStringList& arguments);
+int MakeSamplePackage(const QStringList& arguments);
+
+} // namespace ContentToolCommands
