@@ -8,7 +8,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 extern "C" {
@@ -105,6 +110,85 @@ private:
     bool hasPending_ = false;
 };
 
+using FramePointer = std::unique_ptr<AVFrame, FrameFreer>;
+
+// Decoded pictures on their way from the decoding thread to the thread that converts them
+// and hands them to the sink: a few at a time, so that the decoder runs ahead of the
+// conversion by that much and no further (each waiting picture holds a decoded frame).
+class PictureQueue
+{
+public:
+    static constexpr std::size_t kDepth = 4;
+
+    // Decoding side: waits for room. False, the picture dropped, once the taking side
+    // has stopped.
+    bool Push(FramePointer picture)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return stopped_ || pictures_.size() < kDepth; });
+        if (stopped_)
+            return false;
+        pictures_.push_back(std::move(picture));
+        changed_.notify_all();
+        return true;
+    }
+
+    // Decoding side: no more pictures will come; `outOfMemory` when that is why.
+    void Close(bool outOfMemory)
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        outOfMemory_ = outOfMemory;
+        changed_.notify_all();
+    }
+
+    bool Stopped() const
+    {
+        const std::lock_guard lock(mutex_);
+        return stopped_;
+    }
+
+    // Taking side: waits for the next picture; null once the queue is closed and empty.
+    FramePointer Pop()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return closed_ || !pictures_.empty(); });
+        if (pictures_.empty())
+            return nullptr;
+        FramePointer picture = std::move(pictures_.front());
+        pictures_.pop_front();
+        changed_.notify_all();
+        return picture;
+    }
+
+    // Taking side: takes no more; the pictures still waiting go.
+    void Stop()
+    {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        pictures_.clear();
+        changed_.notify_all();
+    }
+
+    bool OutOfMemory() const
+    {
+        const std::lock_guard lock(mutex_);
+        return outOfMemory_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<FramePointer> pictures_;
+    bool closed_ = false;
+    bool stopped_ = false;
+    bool outOfMemory_ = false;
+};
+
+// Demultiplexes and decodes on a thread of its own (and the decoder's frame threads) while
+// the calling thread converts the pictures and hands them to the sink, so that decoding
+// goes on while a picture is converted and stored; the sink is called on the calling
+// thread only.
 class VideoReader
 {
 public:
@@ -114,21 +198,24 @@ public:
     {
         if (!Open(path))
             return false;
-        while (!delivery_.Done()) {
-            if (av_read_frame(format_.get(), packet_.get()) < 0)
-                break; // end of file, or a read error: deliver what was decoded
-            const bool ours = packet_->stream_index == stream_->index;
-            // A damaged packet is skipped: the decoder resumes at the next one.
-            const bool sent = ours && avcodec_send_packet(decoder_.get(), packet_.get()) >= 0;
-            av_packet_unref(packet_.get());
-            if (sent && !Drain())
-                return false;
+        PictureQueue queue;
+        std::thread decoding;
+        try {
+            decoding = std::thread([this, &queue] { Decode(queue); });
+        } catch (const std::system_error&) {
+            return false; // no thread to be had
         }
-        if (!delivery_.Done()) {
-            // Flush: the decoder holds back its last pictures until told the input ended.
-            if (avcodec_send_packet(decoder_.get(), nullptr) >= 0 && !Drain())
-                return false;
+        bool converted = true;
+        while (converted && !delivery_.Done()) {
+            const FramePointer picture = queue.Pop();
+            if (!picture)
+                break;
+            converted = Convert(*picture);
         }
+        queue.Stop();
+        decoding.join();
+        if (!converted || queue.OutOfMemory())
+            return false;
         delivery_.Finish(StreamEndMs());
         return true;
     }
@@ -168,26 +255,46 @@ private:
         decoder_->thread_count = 0;
         if (avcodec_open2(decoder_.get(), codec, nullptr) < 0)
             return false;
-        frame_.reset(av_frame_alloc());
         packet_.reset(av_packet_alloc());
-        return frame_ && packet_;
+        return bool(packet_);
     }
 
-    // Takes every picture the decoder has ready. False when memory ran out.
-    bool Drain()
+    // The decoding thread: every picture of the stream into `queue`, until the stream ends or
+    // the queue is stopped.
+    void Decode(PictureQueue& queue)
     {
-        while (!delivery_.Done()) {
-            const int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+        bool memory = true;
+        while (memory && !queue.Stopped()) {
+            if (av_read_frame(format_.get(), packet_.get()) < 0)
+                break; // end of file, or a read error: deliver what was decoded
+            const bool ours = packet_->stream_index == stream_->index;
+            // A damaged packet is skipped: the decoder resumes at the next one.
+            const bool sent = ours && avcodec_send_packet(decoder_.get(), packet_.get()) >= 0;
+            av_packet_unref(packet_.get());
+            if (sent)
+                memory = Drain(queue);
+        }
+        // Flush: the decoder holds back its last pictures until told the input ended.
+        if (memory && !queue.Stopped() && avcodec_send_packet(decoder_.get(), nullptr) >= 0)
+            memory = Drain(queue);
+        queue.Close(!memory);
+    }
+
+    // Queues every picture the decoder has ready. False when memory ran out.
+    bool Drain(PictureQueue& queue)
+    {
+        for (;;) {
+            FramePointer picture(av_frame_alloc());
+            if (!picture)
+                return false;
+            const int received = avcodec_receive_frame(decoder_.get(), picture.get());
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
                 return true;
             if (received < 0)
                 return true; // a picture that failed to decode; go on with the next
-            const bool converted = Convert();
-            av_frame_unref(frame_.get());
-            if (!converted)
-                return false;
+            if (!queue.Push(std::move(picture)))
+                return true; // the sink has what it wants
         }
-        return true;
     }
 
     // Converts the decoded picture and hands it on, scaled in the same pass to the size the
@@ -195,11 +302,11 @@ private:
     // converting every pixel of a large frame and scaling it afterwards. The converter is
     // looked up for each picture's own size and pixel format, since a stream may change
     // them midway.
-    bool Convert()
+    bool Convert(const AVFrame& frame)
     {
-        const int w = frame_->width;
-        const int h = frame_->height;
-        const auto pixelFormat = AVPixelFormat(frame_->format);
+        const int w = frame.width;
+        const int h = frame.height;
+        const auto pixelFormat = AVPixelFormat(frame.format);
         if (w < 1 || h < 1 || pixelFormat == AV_PIX_FMT_NONE)
             return true; // nothing to show
         const QSize target = delivery_.TargetSize(QSize(w, h));
@@ -214,11 +321,11 @@ private:
             return false;
         uint8_t* destination[4] = {picture.bits(), nullptr, nullptr, nullptr};
         const int stride[4] = {int(picture.bytesPerLine()), 0, 0, 0};
-        sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, h, destination, stride);
+        sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, destination, stride);
 
-        qint64 stamp = frame_->pkt_dts;
+        qint64 stamp = frame.pkt_dts;
         if (stamp == AV_NOPTS_VALUE)
-            stamp = frame_->pts;
+            stamp = frame.pts;
         if (stamp == AV_NOPTS_VALUE)
             stamp = 0;
         delivery_.Put(av_rescale_q(stamp, stream_->time_base, kMilliseconds));
@@ -239,7 +346,6 @@ private:
     FrameDelivery delivery_;
     std::unique_ptr<AVFormatContext, FormatCloser> format_;
     std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
-    std::unique_ptr<AVFrame, FrameFreer> frame_;
     std::unique_ptr<AVPacket, PacketFreer> packet_;
     std::unique_ptr<SwsContext, ScalerFreer> scaler_;
     AVStream* stream_ = nullptr;

@@ -7,6 +7,7 @@
 #include "tests/images/FFmpegTool.h"
 #include "tests/images/PromisingImageFormat.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -326,6 +327,40 @@ TEST_F(Sources, VideoFramesArriveAtTheStoresSize)
             }
         }
         EXPECT_LT(difference / (16 * 12 * 3), 24.0) << "frame " << f;
+    }
+}
+
+// The stored frames of uncompressed clips of three pixel formats, brought down to the
+// import dialog's store (512 × 512 at most), hashed: the frames the single-threaded
+// converter of FFmpeg 5.1 gave. Uncompressed, so that no encoder's choices enter the bytes.
+TEST_F(Sources, VideoFramesAreConvertedToTheSameBytes)
+{
+    struct Case {
+        const char* pixelFormat;
+        const char* size;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"yuv420p", "1280x720", "80e7563134bc6f82321643676cfad09ed4f622ab6484397e556057eb0e7d664d"},
+        {"yuvj422p", "960x540", "0a9011151da6571923fa38b54d860f4b0b717f616397724d7888d5243b761010"},
+        {"rgb24", "700x300", "33b69e53ad79939191103008ccc859976ec83332f4184919547e0fa1c5359619"},
+    };
+    for (const Case& c : cases) {
+        const QString name = QStringLiteral("raw-%1.nut").arg(QString::fromLatin1(c.pixelFormat));
+        QString error;
+        ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1:rate=25:duration=0.4").arg(c.size),
+                               "-c:v", "rawvideo", "-pix_fmt", c.pixelFormat, Path(name)},
+                              &error))
+            << error.toStdString();
+        ImageStore store(255, 512, 512);
+        ASSERT_TRUE(ReadVideoFrames(Path(name), 255, store)) << c.pixelFormat;
+        ASSERT_EQ(store.FrameCount(), 10) << c.pixelFormat;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const ImageStore::StoredFrame& frame : store.Frames()) {
+            for (int y = 0; y < frame.image.height(); ++y)
+                hash.addData(QByteArrayView(frame.image.constScanLine(y), frame.image.width() * 4));
+        }
+        EXPECT_EQ(hash.result().toHex().toStdString(), c.digest) << c.pixelFormat << " " << c.size;
     }
 }
 
