@@ -75,6 +75,7 @@ bench: deps
 	cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_BUILD_TESTS=OFF -DVELMORA_BUILD_BENCHMARKS=ON
 	cmake --build $(BUILD_DIR)-bench -j $(JOBS)
 	@for b in $(BUILD_DIR)-bench/bench/bench_*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
+	@for c in bench/compare-*; do if [ -f "$$c" ] && [ -x "$$c" ]; then "$$c" $(BUILD_DIR)-bench || exit 1; fi; done
 
 clean:
 	rm -rf $(BUILD_DIR) $(BUILD_DIR)-bench $(SANITIZER_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,34 +1,36 @@
-// Speed and memory of package export and import against bsdtar on the same files: a user
-// library package of 20 folders × 50 full second-family images is exported to a package archive
-// and imported back into a fresh library, as the export and import actions run them;
-// bsdtar -czf packs the package's folder on disk and bsdtar -xzf unpacks the program's
-// archive. Each of ours runs paired with bsdtar's, one after the other, several times;
-// the figures are medians of wall and CPU time, and each side's peak resident memory
-// during its own run (ours: what the run added to the process at its peak).
-#include "content/operations/ContentOperation.h"
-#include "images/CindralImage.h"
+// Speed and memory of package export and import against bsdtar on the same files: the
+// sample package (tools/content_tool/SamplePackage.h: 20 folders × 50 full second-family
+// images) is exported to a package archive and imported back into a fresh library, as the
+// export and import actions run them; bsdtar -czf packs the package's folder on disk and
+// bsdtar -xzf unpacks the program's archive. Ours and bsdtar's run in turns, pair by pair;
+// the figures are each side's median wall and CPU time, the ratio ours ÷ bsdtar taken within
+// each pair as median, minimum and maximum over the pairs, and each side's peak resident
+// memory during its own run (ours: what the run added to the process at its peak). Every
+// import starts cold: no archive index, and so no member it set aside, is left from the
+// export or the import before.
 #include "library/archive/ArchiveIndex.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
 #include "library/PackageTransfer.h"
-#include "library/user/ContentLibraryPackage.h"
 #include "library/user/ContentLibraryRoot.h"
-#include "link/feedback/Feedback.h"
+#include "tools/content_tool/ConsoleRunner.h"
+#include "tools/content_tool/SamplePackage.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -39,10 +41,7 @@ extern char** environ;
 
 namespace {
 
-constexpr int kFolders = 20;
-constexpr int kImagesPerFolder = 50;
-constexpr int kFramesPerImage = 255;
-constexpr int kPairs = 5;
+constexpr int kPairs = 10;
 
 QTemporaryDir& WorkDir()
 {
@@ -55,33 +54,12 @@ QString WorkPath(const QString& name)
     return WorkDir().filePath(name);
 }
 
-class QuietFeedback : public IFeedback
-{
-public:
-    void AddString(QString text, FeedbackStatus status) override
-    {
-        if (status == FeedbackError) {
-            failed = true;
-            std::fprintf(stderr, "bench_archive: %s\n", qPrintable(text));
-        }
-    }
-    void SetTotal(int) override {}
-    void SetCurrent(int) override {}
-    void Finished(FeedbackResult) override {}
-    bool IsCancelled() override { return false; }
-    bool failed = false;
-};
-
-bool RunHere(ContentOperation& operation)
-{
-    QuietFeedback feedback;
-    return operation.Run(&feedback) == 0 && !feedback.failed;
-}
+const ConsoleRunner RunHere(QStringLiteral("bench_archive"));
 
 bool Succeeded(const ArchiveResult& result)
 {
     if (!result.Ok())
-        std::fprintf(stderr, "bench_archive: %s\n", qPrintable(result.Message()));
+        RunHere.Error(result.Message());
     return result.Ok();
 }
 
@@ -136,11 +114,17 @@ struct Sample
 // Runs bsdtar with `arguments` and waits for it: its wall and CPU time and its own peak
 // memory. It runs under time(1), which reports the peak of bsdtar alone: a child started
 // straight from this process would be charged this process's peak, which it shared until
-// its exec.
+// its exec. What it prints (a warning for every member whose name starts with '/', such as
+// the package's folders) is shown only when it fails.
 Sample RunBsdtar(const QStringList& arguments)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("bsdtar"));
     const QString peakFile = WorkPath(QStringLiteral("bsdtar-peak"));
+    const QByteArray outputFile = WorkPath(QStringLiteral("bsdtar-output")).toLocal8Bit();
+    posix_spawn_file_actions_t output;
+    posix_spawn_file_actions_init(&output);
+    posix_spawn_file_actions_addopen(&output, STDOUT_FILENO, outputFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&output, STDOUT_FILENO, STDERR_FILENO);
     std::vector<QByteArray> storage{"/usr/bin/time", "-f", "%M", "-o", peakFile.toLocal8Bit(), program.toLocal8Bit()};
     for (const QString& argument : arguments)
         storage.push_back(argument.toLocal8Bit());
@@ -152,7 +136,9 @@ Sample RunBsdtar(const QStringList& arguments)
     QElapsedTimer wall;
     wall.start();
     pid_t child = 0;
-    if (program.isEmpty() || posix_spawn(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    const bool started = !program.isEmpty() && posix_spawn(&child, argv[0], &output, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&output);
+    if (!started) {
         sample.ok = false;
         return sample;
     }
@@ -164,6 +150,9 @@ Sample RunBsdtar(const QStringList& arguments)
     QFile peak(peakFile);
     sample.peakMiB = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().toDouble() / 1024.0 : 0;
     sample.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    QFile printed(QString::fromLocal8Bit(outputFile));
+    if (!sample.ok && printed.open(QIODevice::ReadOnly))
+        std::fprintf(stderr, "%s", printed.readAll().constData());
     return sample;
 }
 
@@ -193,13 +182,14 @@ Sample RunOurs(Work work)
 
 double Median(std::vector<double> values)
 {
+    if (values.empty())
+        return 0;
     std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-// The library: one second-family package "Show" of kFolders folders of kImagesPerFolder
-// full images each (kFramesPerImage frames, the most an image holds, of random palette
-// indices over a random palette, so that gzip has work).
+// The library with the sample package, and the package's folder on disk.
 struct Library
 {
     std::unique_ptr<ContentLibraryRoot> root;
@@ -215,66 +205,50 @@ Library& TheLibrary()
         const QString rootPath = WorkPath(QStringLiteral("lib"));
         QDir().mkpath(rootPath);
         made.root = std::make_unique<ContentLibraryRoot>(rootPath);
-        QuietFeedback feedback;
-        made.root->CreateFolder(QStringLiteral("Show"), 0, 1, &feedback);
-        for (int c = 0; c < made.root->ChildCount(); ++c) {
-            if (made.root->Child(c)->GetName() == QLatin1String("Show"))
-                made.package = static_cast<ContentFolder*>(made.root->Child(c));
-        }
-        if (!made.package)
-            return made;
-        QRandomGenerator random(5);
-        for (int f = 0; f < kFolders; ++f)
-            made.package->CreateFolder(QStringLiteral("F%1").arg(f + 1, 2, 10, QLatin1Char('0')), 41 + f, 0, &feedback);
-        for (int f = 0; f < made.package->ChildCount(); ++f) {
-            auto* folder = static_cast<ContentFolder*>(made.package->Child(f));
-            for (int i = 0; i < kImagesPerFolder; ++i) {
-                auto image = std::make_unique<CindralImage>();
-                image->SetName(QStringLiteral("image %1").arg(i + 1));
-                image->SetAddress(i + 1);
-                for (int c = 1; c < CindralImage::kPaletteSize; ++c)
-                    image->SetPaletteColor(c, LEDColor::FromRgb(random.generate()));
-                for (int n = 0; n < kFramesPerImage; ++n) {
-                    CindralImage::Frame frame;
-                    frame.duration = 40;
-                    for (auto& index : frame.indices)
-                        index = quint8(random.bounded(256));
-                    image->AddFrame(frame);
-                }
-                if (folder->AddChild({image.get()}, &feedback))
-                    image.release();
-            }
-        }
-        made.packageDir = QDir(rootPath).filePath(QStringLiteral("Show"));
-        QDir dir(made.packageDir);
-        for (const QString& sub : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            for (const QFileInfo& file : QDir(dir.filePath(sub)).entryInfoList(QDir::Files))
-                made.bytes += file.size();
+        ConsoleFeedback feedback(RunHere);
+        made.package = SamplePackage::Make(made.root.get(), &feedback);
+        made.packageDir = QDir(rootPath).filePath(SamplePackage::kName);
+        QDirIterator files(made.packageDir, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            files.next();
+            made.bytes += files.fileInfo().size();
         }
         return made;
     }();
     return library;
 }
 
+// Sets name_min, name (the median) and name_max.
+void SetSpread(benchmark::State& state, const std::string& name, std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    state.counters[name + "_min"] = values.empty() ? 0 : values.front();
+    state.counters[name] = Median(values);
+    state.counters[name + "_max"] = values.empty() ? 0 : values.back();
+}
+
 void Report(benchmark::State& state, const std::vector<Sample>& ours, const std::vector<Sample>& tar)
 {
-    std::vector<double> ow, oc, om, tw, tc, tm;
-    for (const Sample& s : ours) {
-        ow.push_back(s.wallS);
-        oc.push_back(s.cpuS);
-        om.push_back(s.peakMiB);
+    std::vector<double> ow, oc, om, tw, tc, tm, rw, rc;
+    for (size_t pair = 0; pair < ours.size() && pair < tar.size(); ++pair) {
+        const Sample& o = ours[pair];
+        const Sample& t = tar[pair];
+        ow.push_back(o.wallS);
+        oc.push_back(o.cpuS);
+        om.push_back(o.peakMiB);
+        tw.push_back(t.wallS);
+        tc.push_back(t.cpuS);
+        tm.push_back(t.peakMiB);
+        rw.push_back(o.wallS / t.wallS);
+        rc.push_back(t.cpuS > 0 ? o.cpuS / t.cpuS : 0);
     }
-    for (const Sample& s : tar) {
-        tw.push_back(s.wallS);
-        tc.push_back(s.cpuS);
-        tm.push_back(s.peakMiB);
-    }
+    state.counters["pairs"] = double(rw.size());
     state.counters["ours_ms"] = Median(ow) * 1000;
     state.counters["bsdtar_ms"] = Median(tw) * 1000;
-    state.counters["wall_ratio"] = Median(ow) / Median(tw);
+    SetSpread(state, "wall_ratio", rw);
     state.counters["ours_cpu_ms"] = Median(oc) * 1000;
     state.counters["bsdtar_cpu_ms"] = Median(tc) * 1000;
-    state.counters["cpu_ratio"] = Median(oc) / Median(tc);
+    SetSpread(state, "cpu_ratio", rc);
     state.counters["ours_peak_MiB"] = Median(om);
     state.counters["bsdtar_peak_MiB"] = Median(tm);
     state.counters["library_MiB"] = double(TheLibrary().bytes) / (1024.0 * 1024.0);
@@ -323,6 +297,9 @@ void BM_PackageImport(benchmark::State& state)
             QDir().mkpath(into);
             made.append(into);
             double resident = 0;
+            // Cold: the export before it, or the import before, left the archive's index
+            // and the members it set aside in the process-wide cache.
+            ArchiveLibInterface::ArchiveIndexCache::Clear();
             ours.push_back(RunOurs([&] {
                 ContentLibraryRoot root(into);
                 const bool imported = Succeeded(PackageTransfer::ImportPackage(archive, &root, RunHere));

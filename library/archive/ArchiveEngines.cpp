@@ -115,9 +115,8 @@ QStringList ArchiveReader::entryList(QDir::Filters filters, const QStringList& n
     if (!index)
         return {};
     QList<std::pair<QString, ArchiveMember::Type>> members;
-    members.reserve(index->Members().size());
-    for (const ArchiveMember& member : index->Members())
-        members.append({member.path, member.type});
+    for (const ArchiveMember* member : index->MembersIn(path_.innerPath))
+        members.append({member->path, member->type});
     return ListArchiveMembers(members, path_.innerPath, filters, nameFilters);
 }
 

@@ -41,6 +41,12 @@ bool ReadMemberData(archive* handle, qint64 size, QByteArray* data)
     return true;
 }
 
+// Folders are listed without regard to case (ArchivePaths::DirectChildName).
+QString FolderKey(const QString& folder)
+{
+    return folder.toCaseFolded();
+}
+
 // What identifies one version of a file on disk.
 struct FileIdentity
 {
@@ -155,6 +161,7 @@ std::shared_ptr<const ArchiveIndex> ArchiveIndex::Build(const QString& archiveFi
             index->parents_.insert(parts.mid(0, i).join(u'/'));
         if (!index->byPath_.contains(member.path))
             index->byPath_.insert(member.path, index->members_.size());
+        index->byFolder_[FolderKey(parts.mid(0, parts.size() - 1).join(u'/'))].append(index->members_.size());
         index->members_.append(std::move(member));
     }
     return index;
@@ -165,6 +172,14 @@ bool ArchiveIndex::ReadHeld(const ArchiveMember& member, qint64 position, char* 
     if (!member.held || position < 0 || length < 0 || position + length > member.size)
         return false;
     return spill_.ReadAt(member.offset + position, buffer, length);
+}
+
+QList<const ArchiveMember*> ArchiveIndex::MembersIn(const QString& folder) const
+{
+    QList<const ArchiveMember*> inside;
+    for (const qsizetype at : byFolder_.value(FolderKey(folder)))
+        inside.append(&members_.at(at));
+    return inside;
 }
 
 const ArchiveMember* ArchiveIndex::Find(const QString& path) const

@@ -38,6 +38,10 @@ public:
 
     // In archive order; members whose path is empty or climbs out with ".." are left out.
     const QList<ArchiveMember>& Members() const { return members_; }
+    // The members directly inside the folder with this normalised path ("" for the top of
+    // the archive), matched without regard to case, in archive order; so that listing a
+    // folder does not go over the whole archive.
+    QList<const ArchiveMember*> MembersIn(const QString& folder) const;
     // The first member with exactly this normalised path (case-sensitive), or null.
     const ArchiveMember* Find(const QString& path) const;
     // True when a member lies below this normalised path, so the path is a folder even
@@ -55,6 +59,7 @@ private:
     QList<ArchiveMember> members_;
     QHash<QString, qsizetype> byPath_;
     QSet<QString> parents_;
+    QHash<QString, QList<qsizetype>> byFolder_; // case-folded folder path -> members in it
     bool complete_ = true;
     qint64 heldBytes_ = 0;
     SpillFile spill_;
