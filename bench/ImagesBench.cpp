@@ -1,14 +1,15 @@
-// Speed and memory of the LED image pipeline: importing a 1080p video into a first-family
-// image (against ffmpeg's own palettegen/paletteuse pipeline on the same clip), GIF export
-// of a full image, and the quantiser on a full image's colours.
+// Speed and memory of the LED image pipeline inside one process: importing a 1080p video
+// into a first-family image against decoding the same clip, GIF export of a full image,
+// and the quantiser on a full image's colours. The import against ffmpeg itself, each a
+// whole process, is bench/compare-video's.
+#include "bench/Spread.h"
 #include "images/BrevantImage.h"
 #include "images/ImageStore.h"
-#include "images/LEDImageImporter.h"
 #include "images/Palette.h"
 #include "images/video/VideoFrames.h"
+#include "images/video/VideoImport.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -17,7 +18,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,159 +37,117 @@ QString ClipPath()
     return WorkDir().filePath(QStringLiteral("clip1080p.mp4"));
 }
 
-// Runs ffmpeg with `arguments`. With `peakMiB`, under time(1), which reports the peak
-// resident memory of ffmpeg alone (a child's own rusage would be charged this process's
-// peak, which it shared until its exec).
-bool RunTool(const QStringList& arguments, double* peakMiB = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const QStringList ffmpeg = QStringList{"ffmpeg", "-nostdin", "-v", "error", "-y"} + arguments;
-    const QString peakFile = WorkDir().filePath(QStringLiteral("ffmpeg-peak"));
-    if (peakMiB)
-        process.start(QStringLiteral("/usr/bin/time"), QStringList{"-f", "%M", "-o", peakFile} + ffmpeg);
-    else
-        process.start(ffmpeg.first(), ffmpeg.mid(1));
-    const bool ran = process.waitForStarted(-1) && process.waitForFinished(-1) &&
-                     process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (ran && peakMiB) {
-        QFile peak(peakFile);
-        *peakMiB = peak.open(QIODevice::ReadOnly) ? peak.readAll().trimmed().toDouble() / 1024.0 : 0;
-    }
-    return ran;
-}
-
 bool MakeClip()
 {
-    return RunTool({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25:duration=10", "-c:v", "libx264",
-                    "-preset", "veryfast", "-pix_fmt", "yuv420p", ClipPath()});
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25:duration=10",
+                  "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", ClipPath()});
+    return ffmpeg.waitForStarted(-1) && ffmpeg.waitForFinished(-1) && ffmpeg.exitStatus() == QProcess::NormalExit &&
+           ffmpeg.exitCode() == 0;
 }
 
-// Peak resident memory of this process, or of its finished children, in MiB.
-double PeakMiB(int who)
+double PeakMiB()
 {
     rusage usage{};
-    getrusage(who, &usage);
+    getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-// CPU seconds of this process (every thread), or of its finished children.
-double CpuSeconds(int who)
+// CPU seconds of this process, every thread (the decoder's joined ones included).
+double CpuSeconds()
 {
     rusage usage{};
-    getrusage(who, &usage);
+    getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Counts frames and drops them: the decoder alone.
-class CountingSink : public ImageSink
-{
-public:
-    bool PutFrame(const QImage&, int) override { return ++frames > 0; }
-    int frames = 0;
-};
-
-// The last import's figures per run, for the ratios BM_FFmpegDecode1080p prints beside its own.
-struct ImportFigures
+// Wall and CPU seconds of one run of `work`; false when it failed.
+struct Timed
 {
     double wallS = 0;
     double cpuS = 0;
-    double beyondStoreMiB = 0;
-} lastImport;
+};
 
-// The import as the import dialog runs it: the video into a store of frames at most
-// 512 × 512, replayed into an importer, committed into an image.
-void BM_VideoImport1080p(benchmark::State& state)
+template <class Work>
+bool Time(Timed& timed, Work work)
 {
-    int frames = 0;
-    double storeMiB = 0;
-    const double cpu = CpuSeconds(RUSAGE_SELF);
+    const double cpu = CpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    for (auto _ : state) {
-        ImageStore store(255, 512, 512);
-        if (!ReadVideoFrames(ClipPath(), 255, store)) {
-            state.SkipWithError("the clip could not be read");
-            return;
-        }
-        LEDImageImporter<BrevantImage> importer(0, 0, -1, -1, 0, 0, 1, 0, 0, 0, 0, false, 0, 30, 0, 0);
-        store.Replay(importer);
-        BrevantImage image;
-        importer.Finish(image);
-        frames += store.FrameCount();
-        storeMiB = 0;
-        for (const ImageStore::StoredFrame& frame : store.Frames())
-            storeMiB += double(frame.image.sizeInBytes()) / (1024.0 * 1024.0);
-        benchmark::DoNotOptimize(image.FrameCount());
-    }
-    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-    state.counters["cpu_s"] = (CpuSeconds(RUSAGE_SELF) - cpu) / double(state.iterations());
-    state.counters["peak_MiB"] = PeakMiB(RUSAGE_SELF);
-    // What the store's frames take: the import's peak less this is what decoding took
-    // besides (compare the peak of ffmpeg's own decode, BM_FFmpegDecode1080p).
-    state.counters["store_MiB"] = storeMiB;
-    state.counters["beyond_store_MiB"] = PeakMiB(RUSAGE_SELF) - storeMiB;
-    lastImport = {wall.elapsed() / 1000.0 / double(state.iterations()), (CpuSeconds(RUSAGE_SELF) - cpu) / double(state.iterations()),
-                  PeakMiB(RUSAGE_SELF) - storeMiB};
+    const bool done = work();
+    timed.wallS = double(wall.nsecsElapsed()) / 1e9;
+    timed.cpuS = CpuSeconds() - cpu;
+    return done;
 }
 
-void BM_VideoDecodeOnly1080p(benchmark::State& state)
+// Takes the frames at `size` and drops them. An empty size asks for no pictures at all:
+// the clip is only decoded.
+class DroppingSink : public ImageSink
 {
+public:
+    explicit DroppingSink(QSize size) : size_(size) {}
+    bool PutFrame(const QImage&, int) override { return ++frames > 0; }
+    QSize PreferredSize(QSize) const override { return size_; }
     int frames = 0;
-    for (auto _ : state) {
-        CountingSink sink;
-        ReadVideoFrames(ClipPath(), 255, sink);
-        frames += sink.frames;
-    }
-    state.counters["frames_per_s"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
-}
 
-// ffmpeg's own decode of the clip, default threads, every frame thrown away: the yardstick
-// of the import.
-void BM_FFmpegDecode1080p(benchmark::State& state)
+private:
+    QSize size_;
+};
+
+// One round, in turns: the import as a user gets it (VideoImport: the clip read into the
+// import dialog's store, replayed into an importer, finished into an image), then its two
+// yardsticks on the same clip in the same process and through the same decoder settings:
+// the decode alone (what `ffmpeg -i clip -f null -` does), and the decode with each
+// picture converted and scaled to the store's size and dropped (what ffmpeg's
+// `-vf scale=512:288:flags=area -pix_fmt bgra -f null -` does). Each repetition is one
+// round; the ratios are taken within the round.
+void BM_VideoImportAndDecode1080p(benchmark::State& state)
 {
-    const double cpu = CpuSeconds(RUSAGE_CHILDREN);
-    double peak = 0;
-    QElapsedTimer wall;
-    wall.start();
     for (auto _ : state) {
-        double runPeak = 0;
-        if (!RunTool({"-i", ClipPath(), "-f", "null", "-"}, &runPeak)) {
-            state.SkipWithError("ffmpeg failed");
+        Timed import, decode, scaled;
+        int storedFrames = 0;
+        double storeMiB = 0;
+        const bool imported = Time(import, [&] {
+            VideoImport run;
+            BrevantImage image;
+            QString error;
+            if (!run.Run(ClipPath(), image, &error)) {
+                std::fprintf(stderr, "bench_images: %s\n", qPrintable(error));
+                return false;
+            }
+            storedFrames = run.Store().FrameCount();
+            for (const ImageStore::StoredFrame& frame : run.Store().Frames())
+                storeMiB += double(frame.image.sizeInBytes()) / (1024.0 * 1024.0);
+            return image.FrameCount() > 0;
+        });
+        DroppingSink decoded{QSize()};
+        DroppingSink scaledFrames{ImageStore::StoredSize(QSize(1920, 1080), VideoImport::kStoredSide,
+                                                         VideoImport::kStoredSide)};
+        const bool decodedAll =
+            Time(decode, [&] { return ReadVideoFrames(ClipPath(), VideoImport::kMaxFrames, decoded); }) &&
+            Time(scaled, [&] { return ReadVideoFrames(ClipPath(), VideoImport::kMaxFrames, scaledFrames); });
+        if (!imported || !decodedAll || storedFrames != kClipFrames || scaledFrames.frames != kClipFrames) {
+            state.SkipWithError("the clip was not read whole");
             return;
         }
-        peak = std::max(peak, runPeak);
+        state.SetIterationTime(import.wallS);
+        state.counters["import_ms"] = import.wallS * 1000.0;
+        state.counters["import_cpu_s"] = import.cpuS;
+        state.counters["decode_ms"] = decode.wallS * 1000.0;
+        state.counters["decode_cpu_s"] = decode.cpuS;
+        state.counters["scaled_ms"] = scaled.wallS * 1000.0;
+        state.counters["scaled_cpu_s"] = scaled.cpuS;
+        state.counters["import_per_decode"] = import.wallS / decode.wallS;
+        state.counters["import_per_decode_cpu"] = import.cpuS / decode.cpuS;
+        state.counters["import_per_scaled"] = import.wallS / scaled.wallS;
+        state.counters["import_per_scaled_cpu"] = import.cpuS / scaled.cpuS;
+        // The process's peak so far, and what of it the store's frames take.
+        state.counters["peak_MiB"] = PeakMiB();
+        state.counters["store_MiB"] = storeMiB;
     }
-    state.counters["frames_per_s"] =
-        benchmark::Counter(double(kClipFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
-    const double cpuS = (CpuSeconds(RUSAGE_CHILDREN) - cpu) / double(state.iterations());
-    state.counters["cpu_s"] = cpuS;
-    state.counters["peak_MiB"] = peak;
-    // The import against this decode, when BM_VideoImport1080p ran before it: its wall and
-    // CPU time per run, and what it held beyond its store against ffmpeg's whole peak.
-    if (lastImport.wallS > 0) {
-        state.counters["import_wall_ratio"] = lastImport.wallS / (wall.elapsed() / 1000.0 / double(state.iterations()));
-        state.counters["import_cpu_ratio"] = lastImport.cpuS / cpuS;
-        state.counters["import_beyond_store_per_peak"] = lastImport.beyondStoreMiB / peak;
-    }
-}
-
-// ffmpeg's own way to 256 colours on the same clip: scale to the store's 512 wide,
-// build a palette over all frames, map every frame to it, write a GIF.
-void BM_FFmpegPaletteGenUse1080p(benchmark::State& state)
-{
-    const QString out = WorkDir().filePath(QStringLiteral("ffmpeg.gif"));
-    for (auto _ : state) {
-        if (!RunTool({"-i", ClipPath(), "-filter_complex",
-                      "[0:v]scale=512:288,split[a][b];[a]palettegen[p];[b][p]paletteuse", out})) {
-            state.SkipWithError("ffmpeg failed");
-            return;
-        }
-    }
-    state.counters["frames_per_s"] =
-        benchmark::Counter(double(kClipFrames) * double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["peak_MiB"] = PeakMiB(RUSAGE_CHILDREN);
 }
 
 BrevantImage& FullImage()
@@ -263,13 +221,14 @@ void BM_BuildPaletteAndIndices255x127(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_VideoImport1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_FFmpegDecode1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_VideoDecodeOnly1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_FFmpegPaletteGenUse1080p)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
-BENCHMARK(BM_ExportGIF255Frames)->Arg(256)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MedianCut255x127)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_BuildPaletteAndIndices255x127)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VideoImportAndDecode1080p)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Apply(bench::WithSpread<10>);
+BENCHMARK(BM_ExportGIF255Frames)->Arg(256)->Unit(benchmark::kMillisecond)->Iterations(1)->Apply(bench::WithSpread<5>);
+BENCHMARK(BM_MedianCut255x127)->Unit(benchmark::kMicrosecond)->Apply(bench::WithSpread<5>);
+BENCHMARK(BM_BuildPaletteAndIndices255x127)->Unit(benchmark::kMillisecond)->Apply(bench::WithSpread<5>);
 
 int main(int argc, char** argv)
 {

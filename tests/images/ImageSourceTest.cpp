@@ -2,12 +2,15 @@
 #include "images/ImageFrames.h"
 #include "images/FrameArena.h"
 #include "images/ImageStore.h"
-#include "images/LEDImageImporter.h"
 #include "images/video/VideoFrames.h"
+#include "images/video/VideoImport.h"
 #include "tests/images/FFmpegTool.h"
 #include "tests/images/PromisingImageFormat.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -236,17 +239,63 @@ TEST_F(Sources, VideoClipFramesAndTimes)
     ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, refusing));
     EXPECT_EQ(refusing.durations.size(), 3u);
 
+    // A sink that asks for no pictures gets none, and the clip still reads.
+    class Declining : public RecordingSink
+    {
+        QSize PreferredSize(QSize) const override { return QSize(); }
+    } declining;
+    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, declining));
+    EXPECT_TRUE(declining.durations.empty());
+
     // Through a store into an importer, as the import dialogs do.
-    ImageStore store(255, 512, 512);
-    ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, store));
-    LEDImageImporter<BrevantImage> importer(0, 0, -1, -1, 0, 0, 1, 0, 0, 0, 0, false, 0, 30, 0, 0);
-    store.Replay(importer);
+    VideoImport import;
     BrevantImage image;
-    ASSERT_TRUE(importer.Finish(image));
+    QString importError;
+    ASSERT_TRUE(import.Run(Path("clip.mp4"), image, &importError)) << importError.toStdString();
+    EXPECT_EQ(import.Store().FrameCount(), 15);
     int total = 0;
     for (int f = 0; f < image.FrameCount(); ++f)
         total += image.GetFrame(f)->duration;
     EXPECT_EQ(total, 1500);
+}
+
+// A clip that cannot be imported says why and leaves the image as it was.
+TEST_F(Sources, VideoImportsThatFailSayWhyAndKeepTheImage)
+{
+    WriteFile("empty.mp4", QByteArray());
+    WriteFile("locked.mp4", "locked");
+    QFile::setPermissions(Path("locked.mp4"), QFileDevice::Permissions());
+    QDir(dir_.path()).mkdir(QStringLiteral("folder.mp4"));
+    QString toolError;
+    ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", "sine=duration=0.2", Path("sound.wav")}, &toolError))
+        << toolError.toStdString();
+    const bool rootReadsAll = QFileInfo(Path("locked.mp4")).isReadable();
+    struct Case {
+        const char* name;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"missing.mp4", "no such file"},
+        {"folder.mp4", "not a readable file"},
+        {"locked.mp4", "not a readable file"},
+        {"empty.mp4", "holds no video that can be decoded"},
+        {"sound.wav", "holds no video that can be decoded"},
+    };
+    for (const Case& c : cases) {
+        if (rootReadsAll && QByteArray(c.name) == "locked.mp4")
+            continue; // permissions do not bind this user
+        BrevantImage image;
+        image.SetName(QStringLiteral("kept"));
+        BrevantImage::Frame frame;
+        image.AddFrame(frame);
+        VideoImport import;
+        QString error;
+        EXPECT_FALSE(import.Run(Path(QString::fromLatin1(c.name)), image, &error)) << c.name;
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.name)) && error.contains(QString::fromLatin1(c.says)))
+            << c.name << ": " << error.toStdString();
+        EXPECT_EQ(image.FrameCount(), 1) << c.name;
+        EXPECT_EQ(image.GetName(), QStringLiteral("kept")) << c.name;
+    }
 }
 
 // A store smaller than the video gets its frames already at its own size, each the
@@ -278,6 +327,40 @@ TEST_F(Sources, VideoFramesArriveAtTheStoresSize)
             }
         }
         EXPECT_LT(difference / (16 * 12 * 3), 24.0) << "frame " << f;
+    }
+}
+
+// The stored frames of uncompressed clips of three pixel formats, brought down to the
+// import dialog's store (512 × 512 at most), hashed: the frames the single-threaded
+// converter of FFmpeg 5.1 gave. Uncompressed, so that no encoder's choices enter the bytes.
+TEST_F(Sources, VideoFramesAreConvertedToTheSameBytes)
+{
+    struct Case {
+        const char* pixelFormat;
+        const char* size;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"yuv420p", "1280x720", "80e7563134bc6f82321643676cfad09ed4f622ab6484397e556057eb0e7d664d"},
+        {"yuvj422p", "960x540", "0a9011151da6571923fa38b54d860f4b0b717f616397724d7888d5243b761010"},
+        {"rgb24", "700x300", "33b69e53ad79939191103008ccc859976ec83332f4184919547e0fa1c5359619"},
+    };
+    for (const Case& c : cases) {
+        const QString name = QStringLiteral("raw-%1.nut").arg(QString::fromLatin1(c.pixelFormat));
+        QString error;
+        ASSERT_TRUE(RunFFmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc2=size=%1:rate=25:duration=0.4").arg(c.size),
+                               "-c:v", "rawvideo", "-pix_fmt", c.pixelFormat, Path(name)},
+                              &error))
+            << error.toStdString();
+        ImageStore store(255, 512, 512);
+        ASSERT_TRUE(ReadVideoFrames(Path(name), 255, store)) << c.pixelFormat;
+        ASSERT_EQ(store.FrameCount(), 10) << c.pixelFormat;
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        for (const ImageStore::StoredFrame& frame : store.Frames()) {
+            for (int y = 0; y < frame.image.height(); ++y)
+                hash.addData(QByteArrayView(frame.image.constScanLine(y), frame.image.width() * 4));
+        }
+        EXPECT_EQ(hash.result().toHex().toStdString(), c.digest) << c.pixelFormat << " " << c.size;
     }
 }
 

@@ -1,6 +1,8 @@
 // content_tool as a user runs it: one process per command, its exit status, its one line
 // of result on stdout or its reasons on stderr.
+#include "images/BrevantImage.h"
 #include "library/user/ContentLibraryRoot.h"
+#include "tests/images/FFmpegTool.h"
 #include "tests/library/LibraryTestSupport.h"
 
 #include <QDirIterator>
@@ -116,6 +118,11 @@ TEST_F(ContentTool, BadCommandsAndInputAreRefusedWithAReasonAndChangeNothing)
         {{"package-export", "library", "Show", "out.tar.gz"}, 1, "out.tar.gz: a package archive's name ends with .qelpkg"},
         {{"package-export", "library", "Show", "out.qelpkg"}, 1, "library has no package \"Show\""},
         {{"make-sample-package", "plain"}, 1, "plain is not a folder"},
+        {{"video-import"}, 2, "usage: "},
+        {{"video-import", "clip.mp4", "out.img", "more"}, 2, "usage: "},
+        {{"video-import", "missing.mp4", "out.img"}, 1, "video-import: missing.mp4: no such file"},
+        {{"video-import", "library", "out.img"}, 1, "video-import: library: not a readable file"},
+        {{"video-import", "text.qelpkg", "out.img"}, 1, "video-import: text.qelpkg: holds no video that can be decoded"},
     };
     const std::string before = Tree();
     for (const RefusalCase& refusal : cases) {
@@ -168,6 +175,32 @@ TEST_F(ContentTool, APackageGoesOutAndComesBackWhole)
     run = Tool({"make-sample-package", "source"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains("source already has a package \"Show\"")) << run.err.toStdString();
+}
+
+// A clip becomes an image file of its frames (MPEG-4: 10 frames at 10 frames/s); without an
+// output file the clip is imported and nothing written.
+TEST_F(ContentTool, AVideoBecomesAnImageFile)
+{
+    QString error;
+    ASSERT_TRUE(MakeTestClip(Path("clip.mp4"), 32, 24, 10, 1.0, &error)) << error.toStdString();
+
+    Outcome run = Tool({"video-import", "clip.mp4", "clip.img"});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "imported clip.mp4: 10 frames read into an image of 10 frames, written to clip.img\n");
+    const std::unique_ptr<BrevantImage> image = BrevantImage::LoadFile(Path("clip.img"));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->FrameCount(), 10);
+    int total = 0;
+    for (int f = 0; f < image->FrameCount(); ++f)
+        total += image->GetFrame(f)->duration;
+    EXPECT_EQ(total, 1000);
+
+    ASSERT_TRUE(QFile::remove(Path("clip.img")));
+    const std::string before = Tree();
+    run = Tool({"video-import", "clip.mp4"});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, "imported clip.mp4: 10 frames read into an image of 10 frames\n");
+    EXPECT_EQ(Tree(), before);
 }
 
 } // namespace

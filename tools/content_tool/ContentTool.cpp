@@ -16,7 +16,7 @@ using namespace ContentToolCommands;
 struct Command
 {
     const char* name;
-    const char* arguments; // as the usage shows them, one <...> per argument
+    const char* arguments; // as the usage shows them, one <...> per argument, [<...>] if optional
     int (*run)(const QStringList& arguments);
 };
 
@@ -25,14 +25,23 @@ const Command kCommands[] = {
     {"package-import", "<file.qelpkg> <library folder>", PackageImport},
     {"package-export", "<library folder> <package name> <out.qelpkg>", PackageExport},
     {"make-sample-package", "<library folder>", MakeSamplePackage},
+    {"video-import", "<clip> [<out-image-file>]", VideoImport},
 };
 
-int ArgumentCount(const Command& command)
+// How often `mark` occurs in the command's arguments.
+int Count(const Command& command, char mark)
 {
     int count = 0;
     for (const char* c = command.arguments; *c; ++c)
-        count += *c == '<';
+        count += *c == mark;
     return count;
+}
+
+bool TakesArgumentCount(const Command& command, int count)
+{
+    const int optional = Count(command, '[');
+    const int all = Count(command, '<');
+    return count >= all - optional && count <= all;
 }
 
 int Usage(const char* program)
@@ -53,7 +62,7 @@ int main(int argc, char** argv)
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) != 0)
             continue;
-        if (argc - 2 != ArgumentCount(command)) {
+        if (!TakesArgumentCount(command, argc - 2)) {
             std::fprintf(stderr, "usage: %s %s %s\n", argv[0], command.name, command.arguments);
             return kUsage;
         }
