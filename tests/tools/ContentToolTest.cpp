@@ -1,5 +1,5 @@
-// content_tool as a user runs it: one process per command, its exit status, its one line
-// of result on stdout or its reasons on stderr.
+// content_tool and video_tool as a user runs them: one process per command, its exit
+// status, its one line of result on stdout or its reasons on stderr.
 #include "images/BrevantImage.h"
 #include "library/user/ContentLibraryRoot.h"
 #include "tests/images/FFmpegTool.h"
@@ -37,12 +37,14 @@ protected:
 
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
-    // Runs the tool in the test's folder.
+    // Runs the tool of the command in the test's folder: video_tool for the video import,
+    // content_tool for everything else.
     Outcome Tool(const QStringList& arguments) const
     {
         QProcess tool;
         tool.setWorkingDirectory(dir_.path());
-        tool.start(QStringLiteral(VELMORA_CONTENT_TOOL), arguments);
+        const bool video = arguments.value(0) == QLatin1String("video-import");
+        tool.start(video ? QStringLiteral(VELMORA_VIDEO_TOOL) : QStringLiteral(VELMORA_CONTENT_TOOL), arguments);
         Outcome run;
         if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit)
             return run;

@@ -2,9 +2,9 @@
 
 #include <QStringList>
 
-// The commands of content_tool, one source file each. A command gets the arguments after
-// its name, as many as its line of the table in ContentTool.cpp states (the optional ones
-// may be left out), and answers the process's exit status.
+// The commands of content_tool and video_tool, one source file each. A command gets the
+// arguments after its name, as many as its line of its tool's table states (the optional
+// ones may be left out), and answers the process's exit status.
 namespace ContentToolCommands {
 
 constexpr int kSucceeded = 0;

@@ -1,4 +1,4 @@
-// content_tool video-import <clip> [<out-image-file>]
+// video_tool video-import <clip> [<out-image-file>]
 // Imports a video into a first-family image as the import dialog does (images/video/
 // VideoImport: the dialog's store, the importer's default layout), and with an output
 // file writes the image there.
