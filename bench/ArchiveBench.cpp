@@ -8,6 +8,7 @@
 // memory during its own run (ours: what the run added to the process at its peak). Every
 // import starts cold: no archive index, and so no member it set aside, is left from the
 // export or the import before.
+#include "bench/Spread.h"
 #include "library/archive/ArchiveIndex.h"
 #include "library/archive/CustomFileSystemEngineHandler.h"
 #include "library/archive/FileLayer.h"
@@ -219,12 +220,11 @@ Library& TheLibrary()
 }
 
 // Sets name_min, name (the median) and name_max.
-void SetSpread(benchmark::State& state, const std::string& name, std::vector<double> values)
+void SetSpread(benchmark::State& state, const std::string& name, const std::vector<double>& values)
 {
-    std::sort(values.begin(), values.end());
-    state.counters[name + "_min"] = values.empty() ? 0 : values.front();
+    state.counters[name + "_min"] = bench::Smallest(values);
     state.counters[name] = Median(values);
-    state.counters[name + "_max"] = values.empty() ? 0 : values.back();
+    state.counters[name + "_max"] = bench::Largest(values);
 }
 
 void Report(benchmark::State& state, const std::vector<Sample>& ours, const std::vector<Sample>& tar)

@@ -64,13 +64,13 @@ double CpuSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Wall and CPU seconds of one run of `work`; false when it failed.
 struct Timed
 {
     double wallS = 0;
     double cpuS = 0;
 };
 
+// Wall and CPU seconds of one run of `work` into `timed`; false when it failed.
 template <class Work>
 bool Time(Timed& timed, Work work)
 {

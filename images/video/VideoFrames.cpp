@@ -12,6 +12,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -256,6 +258,30 @@ private:
     bool outOfMemory_ = false;
 };
 
+// The thread that decodes into `queue`: when it goes, however the conversion ended (an
+// exception from the sink included), the queue is stopped and the thread waited for, so
+// that it never outlives the queue or the reader it works for.
+class DecodingThread
+{
+public:
+    // Throws std::system_error when no thread can be had.
+    template <class Work>
+    DecodingThread(PictureQueue& queue, Work work) : queue_(queue), thread_(std::move(work))
+    {
+    }
+    DecodingThread(const DecodingThread&) = delete;
+    DecodingThread& operator=(const DecodingThread&) = delete;
+    ~DecodingThread()
+    {
+        queue_.Stop();
+        thread_.join();
+    }
+
+private:
+    PictureQueue& queue_;
+    std::thread thread_;
+};
+
 // Demultiplexes and decodes on a thread of its own (and the decoder's frame threads) while
 // the calling thread converts the pictures and hands them to the sink, so that decoding
 // goes on while a picture is converted and stored; the sink is called on the calling
@@ -270,21 +296,14 @@ public:
         if (!Open(path))
             return false;
         PictureQueue queue;
-        std::thread decoding;
+        std::optional<DecodingThread> decoding;
         try {
-            decoding = std::thread([this, &queue] { Decode(queue); });
+            decoding.emplace(queue, [this, &queue] { Decode(queue); });
         } catch (const std::system_error&) {
             return false; // no thread to be had
         }
-        bool converted = true;
-        while (converted && !delivery_.Done()) {
-            const FramePointer picture = queue.Pop();
-            if (!picture)
-                break;
-            converted = Convert(*picture);
-        }
-        queue.Stop();
-        decoding.join();
+        const bool converted = ConvertQueued(queue);
+        decoding.reset(); // the decoding stopped and its thread gone
         if (!converted || queue.OutOfMemory())
             return false;
         delivery_.Finish(StreamEndMs());
@@ -321,6 +340,7 @@ private:
         if (!decoder_ || avcodec_parameters_to_context(decoder_.get(), stream_->codecpar) < 0)
             return false;
         decoder_->pkt_timebase = stream_->time_base;
+        timeBase_ = stream_->time_base;
         // As many decoding threads as the machine has cores: large videos decode several
         // times faster, and the flush at the end still hands over every picture.
         decoder_->thread_count = 0;
@@ -331,8 +351,20 @@ private:
     }
 
     // The decoding thread: every picture of the stream into `queue`, until the stream ends or
-    // the queue is stopped.
+    // the queue is stopped; then closes the queue, whatever ended the decoding.
     void Decode(PictureQueue& queue)
+    {
+        bool memory = false;
+        try {
+            memory = DecodeInto(queue);
+        } catch (const std::bad_alloc&) {
+            // The queue had no room to grow: the reading fails as other want of memory does.
+        }
+        queue.Close(!memory);
+    }
+
+    // False when memory ran out.
+    bool DecodeInto(PictureQueue& queue)
     {
         bool memory = true;
         while (memory && !queue.Stopped()) {
@@ -348,7 +380,7 @@ private:
         // Flush: the decoder holds back its last pictures until told the input ended.
         if (memory && !queue.Stopped() && avcodec_send_packet(decoder_.get(), nullptr) >= 0)
             memory = Drain(queue);
-        queue.Close(!memory);
+        return memory;
     }
 
     // Queues every picture the decoder has ready. False when memory ran out.
@@ -366,6 +398,20 @@ private:
             if (!queue.Push(std::move(picture)))
                 return true; // the sink has what it wants
         }
+    }
+
+    // The calling thread: converts the queued pictures and hands them on until the sink has
+    // what it wants or the queue is closed and empty. False when memory ran out.
+    bool ConvertQueued(PictureQueue& queue)
+    {
+        while (!delivery_.Done()) {
+            const FramePointer picture = queue.Pop();
+            if (!picture)
+                return true;
+            if (!Convert(*picture))
+                return false;
+        }
+        return true;
     }
 
     // Converts the decoded picture and hands it on, scaled in the same pass to the size the
@@ -389,7 +435,7 @@ private:
             stamp = frame.pts;
         if (stamp == AV_NOPTS_VALUE)
             stamp = 0;
-        delivery_.Put(av_rescale_q(stamp, stream_->time_base, kMilliseconds));
+        delivery_.Put(av_rescale_q(stamp, timeBase_, kMilliseconds));
         return true;
     }
 
@@ -409,7 +455,12 @@ private:
     std::unique_ptr<AVCodecContext, CodecFreer> decoder_;
     std::unique_ptr<AVPacket, PacketFreer> packet_;
     PictureConverter converter_;
+    // The decoding thread reads the stream's index while it runs; the calling thread reads
+    // the stream only before it starts and after it ends, since the demuxer may update the
+    // stream's fields as it reads.
     AVStream* stream_ = nullptr;
+    // The stream's time base, for the calling thread's time stamps while the decoding runs.
+    AVRational timeBase_{0, 1};
 };
 
 } // namespace

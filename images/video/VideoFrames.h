@@ -19,5 +19,6 @@ class ImageSink;
 //
 // Threads: any thread; independent calls may run at once. The stream is decoded on
 // threads of the reader's own, a few pictures ahead of the conversion; the sink is called
-// on the calling thread only.
+// on the calling thread only, and an exception it throws reaches the caller once those
+// threads have stopped.
 bool ReadVideoFrames(const QString& path, int maxFrames, ImageSink& sink);

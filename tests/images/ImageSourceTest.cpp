@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 // Records what it is given; refuses the frame numbered `refuseAt` (1-based) and after.
@@ -246,6 +248,13 @@ TEST_F(Sources, VideoClipFramesAndTimes)
     } declining;
     ASSERT_TRUE(ReadVideoFrames(Path("clip.mp4"), 255, declining));
     EXPECT_TRUE(declining.durations.empty());
+
+    // A sink's exception reaches the caller, the decoding thread stopped on its way.
+    class Throwing : public RecordingSink
+    {
+        bool PutFrame(const QImage&, int) override { throw std::runtime_error("no room"); }
+    } throwing;
+    EXPECT_THROW(ReadVideoFrames(Path("clip.mp4"), 255, throwing), std::runtime_error);
 
     // Through a store into an importer, as the import dialogs do.
     VideoImport import;
