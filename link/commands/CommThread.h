@@ -23,9 +23,9 @@ class Command;
 // ends at once and the RDM engine gives up its exchanges; a command that notices
 // (Clock::StopRequested, IsCancelled) ends with FeedbackCancelled.
 //
-// Threads: Enqueue and FindCommand from any thread; the signals other than CommandQueued
-// are emitted on the command thread. The queue mutex is never held while a command
-// executes or a signal is emitted.
+// Threads: Enqueue, FindCommand and UninterruptibleCommandName from any thread; the
+// signals other than CommandQueued are emitted on the command thread. The queue mutex is
+// never held while a command executes or a signal is emitted.
 class CommThread : public QThread
 {
     Q_OBJECT
@@ -83,7 +83,7 @@ private:
     // One command from dequeue to CommandCompleted.
     void RunCommand(const Entry& entry);
 
-    mutable QMutex mutex_;   // the queue and the stop flag
+    mutable QMutex mutex_;   // the queue, the executing command and the stop flag
     QWaitCondition wakeUp_;  // an enqueue or the stop
     bool stop_ = false;
     std::stop_source stopSource_;  // what the command thread's clock sleeps and waits observe

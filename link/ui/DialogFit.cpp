@@ -33,16 +33,18 @@ int FrameWidth(const QWidget* window)
     return window ? std::max(0, window->frameGeometry().width() - window->width()) : 0;
 }
 
-} // namespace
-
-int TitleBarWidth(const QString& title, const QWidget* window)
+// The width a title bar needs to show `title` whole: the title in the title bar's font
+// beside the window icon and the bar's three buttons (minimise, maximise, close). The
+// window manager draws the bar in a way this program cannot ask about, so the icon and each
+// button are allowed a square as high as the bar's line of text with a padding round it.
+int TitleBarWidth(const QString& title)
 {
     const QFontMetrics metrics(QFontDatabase::systemFont(QFontDatabase::TitleFont));
     const int square = metrics.height() + kTitleBarPadding;
-    const int wanted = metrics.horizontalAdvance(title) + kTitleBarSquares * square + 2 * kTitleBarPadding;
-    const int available = AvailableGeometry(window).width();
-    return available > 0 ? std::min(wanted, available) : wanted;
+    return metrics.horizontalAdvance(title) + kTitleBarSquares * square + 2 * kTitleBarPadding;
 }
+
+} // namespace
 
 int AvailableContentWidth(const QWidget* window, const QBoxLayout* layout)
 {
@@ -110,8 +112,8 @@ bool WidthFloor::eventFilter(QObject* watched, QEvent* event)
 void WidthFloor::Update()
 {
     const QMargins margins = layout_->contentsMargins();
-    const int forTitle =
-        TitleBarWidth(window_->windowTitle(), window_) - FrameWidth(window_) - margins.left() - margins.right();
+    const int forTitle = TitleBarWidth(window_->windowTitle()) - FrameWidth(window_) - margins.left() - margins.right();
+    // Never wider than the screen has room for.
     const int width = std::min(std::max(forTitle, contentWidth_), AvailableContentWidth(window_, layout_));
     if (width == Width())
         return;

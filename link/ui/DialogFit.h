@@ -1,20 +1,12 @@
 #pragma once
 
 #include <QObject>
-#include <QString>
 
 class QBoxLayout;
 class QSpacerItem;
 class QWidget;
 
 // How wide dialogs must be for what they show. GUI thread.
-
-// The width a window needs for its title bar to show `title` whole: the title in the
-// title bar's font beside the window icon and the bar's three buttons (minimise, maximise,
-// close), at most the available width of `window`'s screen. The window manager draws the
-// bar in a way this program cannot ask about, so the icon and each button are allowed a
-// square as high as the bar's line of text with a padding round it.
-int TitleBarWidth(const QString& title, const QWidget* window);
 
 // The width that the contents of `window` may take at most: the available width of its
 // screen less the window's frame (once shown) and the margins of `layout`.
@@ -24,10 +16,10 @@ int AvailableContentWidth(const QWidget* window, const QBoxLayout* layout);
 // moved in where it sticks out.
 void KeepOnScreen(QWidget* window);
 
-// Keeps `window` at least as wide as its title bar needs (TitleBarWidth, following every
-// change of the title) and as a content width its owner sets, by an item of `layout`
-// that is only a width. The window is brought inside its screen as it shows
-// (KeepOnScreen). A child of `window`; GUI thread.
+// Keeps `window` at least as wide as its title bar needs to show the title whole (following
+// every change of the title) and as a content width its owner sets, up to the available
+// width of its screen, by an item of `layout` that is only a width. The window is brought
+// inside its screen as it shows (KeepOnScreen). A child of `window`; GUI thread.
 class WidthFloor : public QObject
 {
     Q_OBJECT

@@ -109,6 +109,18 @@ int LaidOutWidth(OperationDialog& dialog)
     return dialog.width();
 }
 
+// Runs `operation`, which fails: `onFailed` looks at the dialog once it offers OK, which is
+// then clicked, and the run answers false.
+void RunToFailure(OperationDialog& dialog, Operation& operation, const std::function<void()>& onFailed)
+{
+    auto* ok = Child<QPushButton>(dialog, "okButton");
+    WhenReady([ok] { return ok->isVisible(); }, [ok, onFailed] {
+        onFailed();
+        ok->click();
+    });
+    EXPECT_FALSE(dialog.Run(&operation));
+}
+
 } // namespace
 
 TEST_F(OperationDialogTest, QuickSuccessNeverShowsTheDialog)
@@ -156,8 +168,7 @@ TEST_F(OperationDialogTest, FailureShowsTheLogColouredByStatusAndOkReturnsFalse)
         f->AddString("error", FeedbackError);
         return 1;
     });
-    auto* ok = Child<QPushButton>(dialog, "okButton");
-    WhenReady([&] { return ok->isVisible(); }, [&] {
+    RunToFailure(dialog, operation, [&] {
         EXPECT_EQ(Child<QLabel>(dialog, "statusLabel")->text(), "Operation Failed");
         EXPECT_FALSE(Child<QPushButton>(dialog, "cancelButton")->isVisible());
         QTextDocument* log = Child<QTextEdit>(dialog, "log")->document();
@@ -168,9 +179,7 @@ TEST_F(OperationDialogTest, FailureShowsTheLogColouredByStatusAndOkReturnsFalse)
             EXPECT_EQ(block.text(), texts[i]);
             EXPECT_EQ(block.begin().fragment().charFormat().background().color(), expected[i]) << texts[i];
         }
-        ok->click();
     });
-    EXPECT_FALSE(dialog.Run(&operation));
 }
 
 TEST_F(OperationDialogTest, CancelledOperationClosesAtOnce)
@@ -350,7 +359,7 @@ TEST_F(OperationDialogTest, TheDialogFitsItsTitleUpToTheScreenAndKeepsTheBarsWid
         SCOPED_TRACE(title.left(40).toStdString());
         OperationDialog dialog;
         ScriptedOperation operation([](IFeedback*) { return 1; }, title);
-        WhenReady([&] { return dialog.findChild<QPushButton*>("okButton")->isVisible(); }, [&] {
+        RunToFailure(dialog, operation, [&] {
             const int width = LaidOutWidth(dialog);
             // The title bar spans the window's frame.
             const int frame = dialog.frameGeometry().width();
@@ -358,9 +367,7 @@ TEST_F(OperationDialogTest, TheDialogFitsItsTitleUpToTheScreenAndKeepsTheBarsWid
             EXPECT_LE(frame, link_ui_test::AvailableWidth());
             EXPECT_GE(width, dialog.findChild<QProgressBar*>("progressBar")->minimumWidth())
                 << "as wide as while the bar showed";
-            dialog.findChild<QPushButton*>("okButton")->click();
         });
-        EXPECT_FALSE(dialog.Run(&operation));
     }
 }
 
@@ -412,8 +419,7 @@ TEST_F(OperationDialogTest, TheShownLogFitsItsLongestLineUpToTheScreen)
             f->AddString(c.line, FeedbackError);
             return 1;
         });
-        auto* ok = dialog.findChild<QPushButton*>("okButton");
-        WhenReady([&] { return ok->isVisible(); }, [&] {
+        RunToFailure(dialog, operation, [&] {
             dialog.findChild<QPushButton*>("detailsButton")->click();
             LaidOutWidth(dialog);
             auto* log = dialog.findChild<QTextEdit*>("log");
@@ -423,8 +429,6 @@ TEST_F(OperationDialogTest, TheShownLogFitsItsLongestLineUpToTheScreen)
             }
             EXPECT_LE(dialog.frameGeometry().width(), link_ui_test::AvailableWidth());
             EXPECT_TRUE(link_ui_test::AvailableGeometry().contains(dialog.frameGeometry()));
-            ok->click();
         });
-        EXPECT_FALSE(dialog.Run(&operation));
     }
 }
